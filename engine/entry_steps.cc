@@ -1,0 +1,57 @@
+#include "entry_steps.h"
+
+#include <string>
+
+#include "numbered_path.h"
+#include "run_state.h"
+
+namespace quenby {
+
+namespace {
+
+enum class Direction { kToNumbered, kFromNumbered };
+
+// Whether the two paths of an entry may be handed to the file system. A cut
+// line could name another file, a line without a backslash has no folder to
+// number in, a NUL would end the path early inside a C call, and a path over
+// the limit does not fit the platform's buffers.
+bool MayRename(const EntryLine& line, const std::string& numbered) {
+  return line.whole && line.text.find('\\') != std::string_view::npos &&
+         line.text.find('\0') == std::string_view::npos &&
+         numbered.size() <= kMaxPathLength;
+}
+
+void RenameEntry(Direction direction, FileSystem* fs, const EntryLine& line,
+                 int32_t* failure_count, RunLog* log) {
+  // An empty line has its number and nothing else: both modes skip it alike.
+  if (line.text.empty()) return;
+
+  // Reused between entries so that a run does not allocate per line.
+  static std::string line_path;
+  static std::string numbered;
+  MakeNumberedPath(line.text, EntryNumber, &numbered);
+  line_path.assign(line.text);
+
+  const std::string& from =
+      direction == Direction::kToNumbered ? line_path : numbered;
+  const std::string& to =
+      direction == Direction::kToNumbered ? numbered : line_path;
+  if (MayRename(line, numbered) && fs->Rename(from, to)) return;
+
+  ++*failure_count;
+  log->WriteFailure(EntryNumber, from, to);
+}
+
+}  // namespace
+
+void NumberEntry(FileSystem* fs, const EntryLine& line, int32_t* failure_count,
+                 RunLog* log) {
+  RenameEntry(Direction::kToNumbered, fs, line, failure_count, log);
+}
+
+void RestoreEntry(FileSystem* fs, const EntryLine& line,
+                  int32_t* failure_count, RunLog* log) {
+  RenameEntry(Direction::kFromNumbered, fs, line, failure_count, log);
+}
+
+}  // namespace quenby

@@ -1,0 +1,66 @@
+// The engine's only door to the file system and the clock, so that a run can
+// be driven against real disks (one implementation per platform) or against
+// memory in tests.
+#ifndef QUENBY_ENGINE_FILE_SYSTEM_H_
+#define QUENBY_ENGINE_FILE_SYSTEM_H_
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace quenby {
+
+struct LocalTime {
+  int year = 0;
+  int month = 0;   // 1 to 12
+  int day = 0;     // 1 to 31
+  int hour = 0;    // 0 to 23
+  int minute = 0;  // 0 to 59
+};
+
+// An open playlist, read as raw bytes; line splitting is the engine's job so
+// that every platform reads a playlist the same way.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  // Fills up to `size` bytes. Returns the count read, 0 at the end of the
+  // file, or -1 on a read error.
+  virtual long Read(char* buffer, size_t size) = 0;
+};
+
+// An open log. Every Write is one whole line that must reach the file at
+// once, as an unbuffered write does.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool Write(const char* data, size_t size) = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // True unless the file is missing or cannot be read (_access mode 4).
+  virtual bool IsReadable(const std::string& path) = 0;
+
+  // Opens a playlist named by a native path. Null when it cannot be opened
+  // or is not a regular file; opening never blocks.
+  virtual std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) = 0;
+
+  // Renames `from` to `to`, both paths as a playlist writes them (backslash
+  // separated). Never replaces an existing file: that case fails.
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
+
+  // Creates or empties the log file `name` in the current directory. Null
+  // when it cannot be opened.
+  virtual std::unique_ptr<OutputFile> CreateLog(const std::string& name) = 0;
+
+  // Deletes `name`; failure is the caller's to ignore.
+  virtual bool Delete(const std::string& name) = 0;
+
+  virtual LocalTime Now() = 0;
+};
+
+}  // namespace quenby
+
+#endif  // QUENBY_ENGINE_FILE_SYSTEM_H_

@@ -1,0 +1,93 @@
+#include "memory_file_system.h"
+
+#include <cstring>
+
+namespace quenby {
+
+namespace {
+
+class MemoryInputFile : public InputFile {
+ public:
+  // A snapshot, as a real file is read only to the size it had when opened.
+  MemoryInputFile(std::string contents, long error_at)
+      : contents_(std::move(contents)), error_at_(error_at) {}
+
+  long Read(char* buffer, size_t size) override {
+    size_t end = contents_.size();
+    if (error_at_ >= 0) {
+      if (pos_ >= static_cast<size_t>(error_at_)) return -1;
+      end = std::min(end, static_cast<size_t>(error_at_));
+    }
+    size_t count = std::min(size, end - pos_);
+    std::memcpy(buffer, contents_.data() + pos_, count);
+    pos_ += count;
+    return static_cast<long>(count);
+  }
+
+ private:
+  std::string contents_;
+  long error_at_;
+  size_t pos_ = 0;
+};
+
+class MemoryOutputFile : public OutputFile {
+ public:
+  MemoryOutputFile(MemoryFileSystem* fs, std::string name)
+      : fs_(fs), name_(std::move(name)) {}
+
+  bool Write(const char* data, size_t size) override {
+    ++fs_->log_writes;
+    if (fs_->log_writes_allowed >= 0 &&
+        fs_->log_writes > fs_->log_writes_allowed)
+      return false;
+    // Written through at once; a deleted log takes no more writes.
+    auto file = fs_->files.find(name_);
+    if (file == fs_->files.end()) return false;
+    file->second.append(data, size);
+    return true;
+  }
+
+ private:
+  MemoryFileSystem* fs_;
+  std::string name_;
+};
+
+}  // namespace
+
+bool MemoryFileSystem::IsReadable(const std::string& path) {
+  return files.count(path) != 0 && unreadable.count(path) == 0;
+}
+
+std::unique_ptr<InputFile> MemoryFileSystem::OpenPlaylist(
+    const std::string& path) {
+  auto file = files.find(path);
+  if (file == files.end() || unopenable.count(path) != 0) return nullptr;
+  return std::make_unique<MemoryInputFile>(file->second, read_error_at);
+}
+
+bool MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
+  ++rename_calls;
+  if (record_renames) renames.emplace_back(from, to);
+  if (rename_does_nothing) return true;
+  if (rename_refused.count(from) != 0) return false;
+  auto source = files.find(from);
+  if (source == files.end() || files.count(to) != 0) return false;
+  std::string contents = std::move(source->second);
+  files.erase(source);
+  files.emplace(to, std::move(contents));
+  return true;
+}
+
+std::unique_ptr<OutputFile> MemoryFileSystem::CreateLog(
+    const std::string& name) {
+  if (log_refused) return nullptr;
+  files[name].clear();
+  return std::make_unique<MemoryOutputFile>(this, name);
+}
+
+bool MemoryFileSystem::Delete(const std::string& name) {
+  if (delete_refused) return false;
+  return files.erase(name) != 0;
+}
+
+}  // namespace quenby

@@ -1,0 +1,35 @@
+// The numbered name of a playlist entry: the contract between numbering and
+// number removal, which must both form exactly the same path.
+#ifndef QUENBY_ENGINE_NUMBERED_PATH_H_
+#define QUENBY_ENGINE_NUMBERED_PATH_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quenby {
+
+// The highest entry number that is renamed; later entries are left alone.
+constexpr uint32_t kLastNumberedEntry = 1000000;
+
+// The longest path, in bytes, that a run hands to the file system; a line of
+// the playlist holds at most this much too.
+constexpr size_t kMaxPathLength = 999;
+
+// Which band of decimal digits `entry_number` falls in: 1 for 1 to 9 up to 6
+// for 100000 to 1000000, and 0 for 0 or anything above 1000000.
+int NumberBand(uint32_t entry_number);
+
+// Writes the entry number zero-padded to six digits (seven for 1000000) into
+// `out`, NUL-terminated, and returns its length.
+size_t OrderPrefix(uint32_t entry_number, char out[8]);
+
+// Sets `out` to `line` with the order prefix put right after its last
+// backslash, or in front of the whole line when it has none. The result may
+// be longer than kMaxPathLength; the caller decides what that means.
+void MakeNumberedPath(std::string_view line, uint32_t entry_number,
+                      std::string* out);
+
+}  // namespace quenby
+
+#endif  // QUENBY_ENGINE_NUMBERED_PATH_H_

@@ -1,0 +1,151 @@
+#include "posix_file_system.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace quenby {
+
+namespace {
+
+class FdInputFile : public InputFile {
+ public:
+  FdInputFile(int fd, off_t size) : fd_(fd), left_(size) {}
+  ~FdInputFile() override { close(fd_); }
+
+  long Read(char* buffer, size_t size) override {
+    // Only what the file held when it was opened is read, so that a file
+    // that grows while we read it (our own log, say) cannot keep us here.
+    if (left_ <= 0) return 0;
+    size = std::min<size_t>(size, static_cast<size_t>(left_));
+    ssize_t count;
+    do {
+      count = read(fd_, buffer, size);
+    } while (count < 0 && errno == EINTR);
+    if (count < 0) return -1;
+    left_ -= count;
+    return static_cast<long>(count);
+  }
+
+ private:
+  int fd_;
+  off_t left_;
+};
+
+class FdOutputFile : public OutputFile {
+ public:
+  explicit FdOutputFile(int fd) : fd_(fd) {}
+  ~FdOutputFile() override { close(fd_); }
+
+  bool Write(const char* data, size_t size) override {
+    while (size > 0) {
+      ssize_t count = write(fd_, data, size);
+      if (count < 0 && errno == EINTR) continue;
+      if (count <= 0) return false;
+      data += count;
+      size -= static_cast<size_t>(count);
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+// Where the file system cannot rename without replacing in one step (FAT
+// through FUSE refuses the flag), the new name is first reserved with an
+// exclusive create, so that the rename can only ever replace our own empty
+// placeholder.
+bool RenameOntoPlaceholder(const char* from, const char* to) {
+  struct stat source;
+  if (lstat(from, &source) != 0) return false;
+  int fd = open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  close(fd);
+  if (rename(from, to) == 0) return true;
+  unlink(to);
+  return false;
+}
+
+}  // namespace
+
+bool RenameNoReplace(const char* from, const char* to) {
+  if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+  // A hard link is atomic and never replaces either; FAT refuses it.
+  if (link(from, to) == 0) {
+    if (unlink(from) == 0) return true;
+    unlink(to);
+    return false;
+  }
+  if (errno == EEXIST) return false;
+  return RenameOntoPlaceholder(from, to);
+}
+
+std::string ToPosixPath(const std::string& entry_path) {
+  std::string path = entry_path;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+bool PosixFileSystem::IsReadable(const std::string& path) {
+  return access(path.c_str(), R_OK) == 0;
+}
+
+std::unique_ptr<InputFile> PosixFileSystem::OpenPlaylist(
+    const std::string& path) {
+  // Non-blocking, so that a FIFO without a writer cannot hang the run.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<FdInputFile>(fd, info.st_size);
+}
+
+bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+  return RenameNoReplace(ToPosixPath(from).c_str(), ToPosixPath(to).c_str());
+}
+
+std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
+    const std::string& name) {
+  // A link named like the log is not followed: emptying its target would
+  // destroy someone's file. A FIFO or device is not a log either.
+  int fd = open(name.c_str(),
+                O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+      ftruncate(fd, 0) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<FdOutputFile>(fd);
+}
+
+bool PosixFileSystem::Delete(const std::string& name) {
+  return unlink(name.c_str()) == 0;
+}
+
+LocalTime PosixFileSystem::Now() {
+  time_t now = time(nullptr);
+  struct tm parts = {};
+  localtime_r(&now, &parts);
+  LocalTime time;
+  time.year = parts.tm_year + 1900;
+  time.month = parts.tm_mon + 1;
+  time.day = parts.tm_mday;
+  time.hour = parts.tm_hour;
+  time.minute = parts.tm_min;
+  return time;
+}
+
+}  // namespace quenby

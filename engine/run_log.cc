@@ -1,0 +1,76 @@
+#include "run_log.h"
+
+namespace quenby {
+
+namespace {
+
+// The log is written in binary with CR LF of our own, so that it is the same
+// byte for byte whichever platform wrote it.
+constexpr std::string_view kLineEnd = "\r\n";
+
+}  // namespace
+
+std::string FormatLogHeader(const LocalTime& time) {
+  int hour = time.hour;
+  const char* half = "am";
+  if (hour >= 12) {
+    hour -= 12;
+    half = "pm";
+  }
+  if (hour == 0) hour = 12;
+
+  std::string text = std::to_string(time.month) + "/" +
+                     std::to_string(time.day) + "/" +
+                     std::to_string(time.year) + " at " +
+                     std::to_string(hour) + ":";
+  if (time.minute < 10) text += '0';
+  text += std::to_string(time.minute);
+  text += half;
+  text += " -";
+  return text;
+}
+
+void RunLog::OpenWithHeader() {
+  file_ = fs_->CreateLog(kLogName);
+  opened_ = file_ != nullptr;
+  // The clock is read right after opening, as the header promises.
+  std::string header = FormatLogHeader(fs_->Now());
+  WriteLine(header);
+}
+
+void RunLog::WriteRaw(std::string_view text) {
+  // Write errors are not reported: a full disk must not stop the renaming.
+  if (file_) file_->Write(text.data(), text.size());
+}
+
+void RunLog::WriteLine(std::string_view text) {
+  line_.assign(text);
+  line_.append(kLineEnd);
+  WriteRaw(line_);
+}
+
+void RunLog::WriteFailure(uint32_t entry_number, std::string_view old_name,
+                          std::string_view new_name) {
+  line_.assign("Playlist #");
+  line_.append(std::to_string(entry_number));
+  line_.append(": ");
+  line_.append(old_name);
+  line_.append(" could not be renamed to ");
+  line_.append(new_name);
+  line_.append(kLineEnd);
+  WriteRaw(line_);
+}
+
+void RunLog::CloseAfterFailures() {
+  line_.assign(kLineEnd);
+  line_.append(kLineEnd);
+  WriteRaw(line_);
+  Close();
+}
+
+void RunLog::CloseAndDelete() {
+  Close();
+  if (opened_) fs_->Delete(kLogName);
+}
+
+}  // namespace quenby

@@ -1,0 +1,50 @@
+// A dialog without a window: it answers a run with the path and mode a test
+// sets, and records what the run did with it.
+#ifndef QUENBY_TESTS_FAKE_DIALOG_H_
+#define QUENBY_TESTS_FAKE_DIALOG_H_
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dialog_host.h"
+
+namespace quenby {
+
+class FakeDialog : public DialogHost {
+ public:
+  std::string path;
+  int mode = 0;  // kIdNumberMode, kIdRestoreMode or 0.
+
+  // "busy on", "path", "mode", "message: ...", "busy off", in call order.
+  std::vector<std::string> calls;
+  std::vector<std::string> messages;
+  // Runs while the message box would be up, to look at the files then.
+  std::function<void()> on_message;
+
+  void BeginBusyCursor() override { calls.push_back("busy on"); }
+  void EndBusyCursor() override { calls.push_back("busy off"); }
+  std::string ControlText(int id) override {
+    calls.push_back("text " + std::to_string(id));
+    return path;
+  }
+  int CheckedRadioButton(int first, int last) override {
+    calls.push_back("radio " + std::to_string(first) + "-" +
+                    std::to_string(last));
+    return mode;
+  }
+  void ShowMessage(const std::string& text) override {
+    calls.push_back("message");
+    messages.push_back(text);
+    if (on_message) on_message();
+  }
+
+  // The one message of the last run.
+  std::string Message() const {
+    return messages.empty() ? std::string() : messages.back();
+  }
+};
+
+}  // namespace quenby
+
+#endif  // QUENBY_TESTS_FAKE_DIALOG_H_

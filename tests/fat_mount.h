@@ -1,0 +1,54 @@
+// A FAT image mounted through FUSE, as on the USB sticks and players the
+// program is for. FAT refuses the atomic no-replace rename and hard links.
+#ifndef QUENBY_TESTS_FAT_MOUNT_H_
+#define QUENBY_TESTS_FAT_MOUNT_H_
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace quenby {
+
+class FatMount {
+ public:
+  // Makes and mounts a fresh image below `dir`. Check ok() and reason().
+  explicit FatMount(const std::string& dir) : mount_point_(dir + "/fat") {
+    if (access("/dev/fuse", R_OK | W_OK) != 0) {
+      reason_ = "/dev/fuse is missing";
+      return;
+    }
+    std::string image = dir + "/fat.img";
+    std::string command = "truncate -s 16M '" + image +
+                          "' && mkfs.vfat '" + image + "' >/dev/null" +
+                          " && mkdir -p '" + mount_point_ + "'" +
+                          " && fusefat -o rw+ '" + image + "' '" +
+                          mount_point_ + "' >/dev/null 2>&1";
+    if (system(command.c_str()) != 0) {
+      reason_ = "could not mount a FAT image with fusefat";
+      return;
+    }
+    mounted_ = true;
+  }
+  ~FatMount() {
+    if (mounted_) {
+      std::string command = "fusermount -u '" + mount_point_ + "'";
+      if (system(command.c_str()) != 0) {
+        command = "umount -l '" + mount_point_ + "'";
+        (void)system(command.c_str());
+      }
+    }
+  }
+  bool ok() const { return mounted_; }
+  const std::string& reason() const { return reason_; }
+  const std::string& path() const { return mount_point_; }
+
+ private:
+  std::string mount_point_;
+  std::string reason_;
+  bool mounted_ = false;
+};
+
+}  // namespace quenby
+
+#endif  // QUENBY_TESTS_FAT_MOUNT_H_
