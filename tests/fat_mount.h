@@ -12,10 +12,12 @@ namespace quenby {
 
 class FatMount {
  public:
-  // Makes and mounts a fresh image below `dir`. Check ok() and reason().
+  // Makes and mounts a fresh image below `dir`. Check ok() and reason();
+  // has_fuse() tells a machine without FUSE from a mount that failed.
   explicit FatMount(const std::string& dir) : mount_point_(dir + "/fat") {
     if (access("/dev/fuse", R_OK | W_OK) != 0) {
       reason_ = "/dev/fuse is missing";
+      has_fuse_ = false;
       return;
     }
     std::string image = dir + "/fat.img";
@@ -40,6 +42,7 @@ class FatMount {
     }
   }
   bool ok() const { return mounted_; }
+  bool has_fuse() const { return has_fuse_; }
   const std::string& reason() const { return reason_; }
   const std::string& path() const { return mount_point_; }
 
@@ -47,6 +50,7 @@ class FatMount {
   std::string mount_point_;
   std::string reason_;
   bool mounted_ = false;
+  bool has_fuse_ = true;
 };
 
 }  // namespace quenby
