@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "dialog_host.h"
+#include "file_system.h"
+#include "run_renaming.h"
 
 namespace quenby {
 
@@ -37,6 +39,14 @@ class FakeDialog : public DialogHost {
     calls.push_back("message");
     messages.push_back(text);
     if (on_message) on_message();
+  }
+
+  // One press of Run with `mode` checked; forgets the last run's calls.
+  void Run(FileSystem* fs, int checked_mode) {
+    mode = checked_mode;
+    calls.clear();
+    messages.clear();
+    RunRenaming(this, fs);
   }
 
   // The one message of the last run.

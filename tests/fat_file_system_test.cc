@@ -19,12 +19,6 @@ class FatTest : public ::testing::Test {
   }
   void TearDown() override { (void)chdir(dir.path().c_str()); }
 
-  void Run(int mode) {
-    dialog.mode = mode;
-    dialog.messages.clear();
-    RunRenaming(&dialog, &fs);
-  }
-
   TempDir dir;
   FatMount fat{dir.path()};
   PosixFileSystem fs;
@@ -59,7 +53,7 @@ TEST_F(FatTest, NumbersAndRestoresAPlaylist) {
             "Music\\three.mp3\r\n");
   dialog.path = "list.m3u";
 
-  Run(kIdNumberMode);
+  dialog.Run(&fs, kIdNumberMode);
   EXPECT_EQ(kMessageFailures, dialog.Message());
   EXPECT_EQ("1", ReadFile("Music/000001Long File Name One.mp3"));
   EXPECT_EQ("2", ReadFile("Music/000002two.mp3"));
@@ -70,7 +64,7 @@ TEST_F(FatTest, NumbersAndRestoresAPlaylist) {
                                         "not be renamed to "
                                         "Music\\000003three.mp3\r\n"));
 
-  Run(kIdRestoreMode);
+  dialog.Run(&fs, kIdRestoreMode);
   EXPECT_EQ(kMessageFailures, dialog.Message());  // Entry 3 again.
   EXPECT_EQ("1", ReadFile("Music/Long File Name One.mp3"));
   EXPECT_EQ("2", ReadFile("Music/two.mp3"));

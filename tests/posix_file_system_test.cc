@@ -67,11 +67,6 @@ std::string Backslashed(std::string path) {
 // Numbering and restoring real files, the way a user runs the program.
 class PosixRunTest : public ::testing::Test {
  protected:
-  void Run(int mode) {
-    dialog.mode = mode;
-    dialog.messages.clear();
-    RunRenaming(&dialog, &fs);
-  }
   TempDir dir;
   PosixFileSystem fs;
   FakeDialog dialog;
@@ -90,7 +85,7 @@ TEST_F(PosixRunTest, NumbersAndRestoresEveryName) {
                 Backslashed(dir.path()) + "\\abs.mp3\n");
   dialog.path = dir.path() + "/list.m3u";
 
-  Run(kIdNumberMode);
+  dialog.Run(&fs, kIdNumberMode);
   EXPECT_EQ(kMessageSuccess, dialog.Message());
   EXPECT_FALSE(Exists("output.txt"));
   EXPECT_EQ("1", ReadFile("Music/Rock/000001one.mp3"));
@@ -100,7 +95,7 @@ TEST_F(PosixRunTest, NumbersAndRestoresEveryName) {
   EXPECT_EQ("5", ReadFile("000005abs.mp3"));
   EXPECT_FALSE(Exists("Music/Rock/one.mp3"));
 
-  Run(kIdRestoreMode);
+  dialog.Run(&fs, kIdRestoreMode);
   EXPECT_EQ(kMessageSuccess, dialog.Message());
   EXPECT_EQ("1", ReadFile("Music/Rock/one.mp3"));
   EXPECT_EQ("2", ReadFile("Music/two words .mp3"));
@@ -115,7 +110,7 @@ TEST_F(PosixRunTest, AnExistingTargetIsNeverReplaced) {
   WriteFile("M/000001a.mp3", "already there");
   WriteFile("list.m3u", "M\\a.mp3\n");
   dialog.path = "list.m3u";
-  Run(kIdNumberMode);
+  dialog.Run(&fs, kIdNumberMode);
   EXPECT_EQ(kMessageFailures, dialog.Message());
   EXPECT_EQ("a", ReadFile("M/a.mp3"));
   EXPECT_EQ("already there", ReadFile("M/000001a.mp3"));
@@ -124,7 +119,7 @@ TEST_F(PosixRunTest, AnExistingTargetIsNeverReplaced) {
             log.find("\r\nPlaylist #1: M\\a.mp3 could not be renamed to "
                      "M\\000001a.mp3\r\n\r\n\r\n"));
 
-  Run(kIdRestoreMode);
+  dialog.Run(&fs, kIdRestoreMode);
   EXPECT_EQ(kMessageFailures, dialog.Message());
   EXPECT_EQ("a", ReadFile("M/a.mp3"));
   EXPECT_EQ("already there", ReadFile("M/000001a.mp3"));
@@ -135,7 +130,7 @@ TEST_F(PosixRunTest, SpecialPlaylistsAreReportedNotRead) {
   ASSERT_EQ(0, mkfifo("fifo", 0644));
   for (const char* path : {"folder", "fifo", "/dev/zero"}) {
     dialog.path = path;
-    Run(kIdNumberMode);
+    dialog.Run(&fs, kIdNumberMode);
     EXPECT_EQ(kMessageCannotOpen, dialog.Message()) << path;
   }
   // The log of an early exit keeps its header line alone.
@@ -148,7 +143,7 @@ TEST_F(PosixRunTest, ThePlaylistMayBeTheLogItself) {
   // stops at the size it had when it was opened.
   WriteFile("output.txt", "M\\a\n");
   dialog.path = "output.txt";
-  Run(kIdNumberMode);
+  dialog.Run(&fs, kIdNumberMode);
   EXPECT_EQ(kMessageFailures, dialog.Message());
   std::string log = ReadFile("output.txt");
   EXPECT_NE(std::string::npos, log.find("Playlist #1: "));

@@ -20,10 +20,7 @@ class RunRenamingTest : public ::testing::Test {
   }
 
   void Run(int mode) {
-    dialog.mode = mode;
-    dialog.messages.clear();
-    dialog.calls.clear();
-    RunRenaming(&dialog, &fs);
+    dialog.Run(&fs, mode);
     ASSERT_EQ(1u, dialog.messages.size());
   }
 
