@@ -14,6 +14,7 @@
 
 #include "dialog_host.h"
 #include "dialog_items.h"
+#include "dialog_template.h"
 #include "dialog_units.h"
 #include "playlist_file_dialog.h"
 #include "posix_file_system.h"
@@ -29,12 +30,6 @@ constexpr Qt::WindowFlags kFixedCaption = Qt::CustomizeWindowHint | Qt::WindowTi
                                           Qt::WindowSystemMenuHint |
                                           Qt::WindowCloseButtonHint;
 
-// Puts a control where the template has it and gives it its identifier.
-void Place(QWidget* control, int id, const QRect& rect) {
-  if (id != 0) SetDialogItemId(control, id);
-  control->setGeometry(rect);
-}
-
 // No push button of these dialogs becomes the default just by taking the
 // focus; Enter on a focused button clicks it through the dialog instead.
 QPushButton* MakeButton(const QString& text, QWidget* dialog) {
@@ -48,24 +43,22 @@ QPushButton* MakeButton(const QString& text, QWidget* dialog) {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | kFixedCaption) {
   setWindowTitle(QStringLiteral("About Quenby"));
   setFont(DialogFont());
-  const DialogUnits units(font());
-  setFixedSize(units.Size(235, 111));
 
   // The picture takes the icon's own size, whatever the template says.
   auto* icon = new QLabel(this);
   icon->setPixmap(LoadAppIcon().pixmap(32, 32));
-  icon->move(units.Point(11, 17));
-  icon->adjustSize();
+  Place(icon, 0, QRect(11, 17, 21, 20));
 
   auto* version = new QLabel(QStringLiteral("Quenby Version 2.0"), this);
   version->setTextFormat(Qt::PlainText);
-  Place(version, 0, units.Rect(47, 15, 119, 8));
+  Place(version, 0, QRect(47, 15, 119, 8));
 
   QPushButton* ok = MakeButton(QStringLiteral("OK"), this);
   ok->setDefault(true);
-  Place(ok, kIdOk, units.Rect(178, 7, 50, 14));
+  Place(ok, kIdOk, QRect(178, 7, 50, 14));
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
+  LayOutDialog(this, 235, 111);
   ok->setFocus();
 }
 
@@ -75,27 +68,25 @@ CQuenbyDlg::CQuenbyDlg(QWidget* parent)
     : QDialog(parent, Qt::Window | kFixedCaption), m_hIcon(LoadAppIcon()) {
   setWindowTitle(QStringLiteral("Quenby Playlist Maker 2.0"));
   setFont(DialogFont());
-  const DialogUnits units(font());
-  setFixedSize(units.Size(320, 221));
 
   // The controls in template order, which is also the tab order.
   QPushButton* exit = MakeButton(QStringLiteral("Exit"), this);
-  Place(exit, quenby::kIdExit, units.Rect(263, 22, 50, 14));
+  Place(exit, quenby::kIdExit, QRect(263, 22, 50, 14));
   connect(exit, &QPushButton::clicked, this, &QDialog::reject);
 
   QPushButton* run = MakeButton(QStringLiteral("Run"), this);
-  Place(run, quenby::kIdRun, units.Rect(263, 7, 50, 14));
+  Place(run, quenby::kIdRun, QRect(263, 7, 50, 14));
   connect(run, &QPushButton::clicked, this, &CQuenbyDlg::OnRun);
 
   auto* label = new QLabel(QStringLiteral("Playlist Path:"), this);
-  Place(label, 0, units.Rect(16, 57, 41, 8));
+  Place(label, 0, QRect(16, 57, 41, 8));
 
   QPushButton* browse = MakeButton(QStringLiteral("Browse"), this);
-  Place(browse, quenby::kIdBrowse, units.Rect(241, 91, 50, 14));
+  Place(browse, quenby::kIdBrowse, QRect(241, 91, 50, 14));
   connect(browse, &QPushButton::clicked, this, &CQuenbyDlg::OnBrowse);
 
   auto* path = new QLineEdit(this);
-  Place(path, quenby::kIdPathField, units.Rect(13, 72, 279, 14));
+  Place(path, quenby::kIdPathField, QRect(13, 72, 279, 14));
   // A path can be as long as the file system allows.
   path->setMaxLength(std::numeric_limits<int>::max());
   // Screen readers name the field by its label.
@@ -107,16 +98,18 @@ CQuenbyDlg::CQuenbyDlg(QWidget* parent)
       QStringLiteral("Rename mp3 files so they will play in the order you specified "
                      "in the playlist"),
       this);
-  Place(number_mode, quenby::kIdNumberMode, units.Rect(15, 14, 245, 9));
+  Place(number_mode, quenby::kIdNumberMode, QRect(15, 14, 245, 9));
   number_mode->setFocusPolicy(Qt::ClickFocus);
 
   auto* restore_mode = new QRadioButton(QStringLiteral("Rename mp3 files back to normal"), this);
-  Place(restore_mode, quenby::kIdRestoreMode, units.Rect(15, 28, 121, 10));
+  Place(restore_mode, quenby::kIdRestoreMode, QRect(15, 28, 121, 10));
   restore_mode->setFocusPolicy(Qt::ClickFocus);
 
   auto* modes = new QButtonGroup(this);
   modes->addButton(number_mode);
   modes->addButton(restore_mode);
+
+  LayOutDialog(this, 320, 221);
 
   // The stand-in window menu starts with what the window system's own
   // offers and we can carry out ourselves.
@@ -175,7 +168,10 @@ void CQuenbyDlg::keyPressEvent(QKeyEvent* event) {
     }
     return;
   }
-  if (mods == Qt::ShiftModifier && key == Qt::Key_F10) {
+  // The keyboard's ways to the window menu; Qt makes no context-menu event
+  // of them here.
+  if ((mods == Qt::ShiftModifier && key == Qt::Key_F10) ||
+      (mods == Qt::NoModifier && key == Qt::Key_Menu)) {
     ShowSystemMenu(mapToGlobal(QPoint(0, 0)));
     return;
   }

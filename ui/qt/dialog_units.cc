@@ -16,7 +16,7 @@ QFont DialogFont() {
 namespace {
 
 // a * b / c rounded to the nearest integer, as the dialog manager scales.
-int MulDiv(int a, int b, int c) { return (a * b + c / 2) / c; }
+int MulDiv(int a, double b, int c) { return static_cast<int>(a * b / c + 0.5); }
 
 }  // namespace
 
@@ -40,4 +40,8 @@ QSize DialogUnits::Size(int width, int height) const {
 
 QRect DialogUnits::Rect(int x, int y, int width, int height) const {
   return QRect(Point(x, y), Size(width, height));
+}
+
+void DialogUnits::WidenToFit(int units, int pixels) {
+  if (units > 0 && MulDiv(units, base_x_, 4) < pixels) base_x_ = pixels * 4.0 / units;
 }

@@ -16,15 +16,18 @@ class DialogUnits {
  public:
   explicit DialogUnits(const QFont& font);
 
-  int base_x() const { return base_x_; }
+  double base_x() const { return base_x_; }
   int base_y() const { return base_y_; }
+
+  // Widens the units so that `pixels` fit into `units` dialog units across.
+  void WidenToFit(int units, int pixels);
 
   QPoint Point(int x, int y) const;
   QSize Size(int width, int height) const;
   QRect Rect(int x, int y, int width, int height) const;
 
  private:
-  int base_x_;  // Average character width, in pixels.
+  double base_x_;  // Average character width, in pixels.
   int base_y_;  // Character height, in pixels.
 };
 
