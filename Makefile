@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run package clean
 
 all: build
 
@@ -17,6 +17,15 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Starts the dialog. Without a display the program says so in one line and
+# fails.
+run: build
+	@./$(BUILD)/ui/qt/Quenby
+
+# A .deb of the program, its desktop entry and its icon.
+package: build
+	cmake --build $(BUILD) --target package
 
 clean:
 	rm -rf $(BUILD)

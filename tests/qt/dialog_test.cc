@@ -65,8 +65,9 @@ struct SeenAbout {
 
 ModalWatcher* WatchAbout(SeenAbout* seen, Qt::Key key, const QString& screenshot = QString()) {
   return new ModalWatcher([=](QWidget* window) {
+    // Keys go where the focus is, so wait until the box has it.
     auto* about = qobject_cast<CAboutDlg*>(window);
-    if (about == nullptr) return false;
+    if (about == nullptr || QApplication::activeWindow() != about) return false;
     seen->shown = true;
     seen->title = about->windowTitle();
     for (QLabel* label : about->findChildren<QLabel*>())
@@ -75,7 +76,7 @@ ModalWatcher* WatchAbout(SeenAbout* seen, Qt::Key key, const QString& screenshot
     seen->ok_is_default = ok != nullptr && ok->isDefault();
     seen->ok_has_focus = ok != nullptr && QApplication::focusWidget() == ok;
     if (!screenshot.isEmpty()) about->grab().save(screenshot);
-    QTest::keyClick(QApplication::focusWidget(), key);
+    QTest::keyClick(about->windowHandle(), key);
     return true;
   });
 }

@@ -65,7 +65,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | kFixedCapti
 CQuenbyDlg::CQuenbyDlg(QWidget* parent)
     // A window of its own rather than a dialog, so that it gets its own
     // task-bar entry.
-    : QDialog(parent, Qt::Window | kFixedCaption), m_hIcon(LoadAppIcon()) {
+    : QDialog(parent, Qt::Window | kFixedCaption), m_hIcon(LoadAppIcon()),
+      m_systemMenu(new QMenu(this)) {
   setWindowTitle(QStringLiteral("Quenby Playlist Maker 2.0"));
   setFont(DialogFont());
 
@@ -113,10 +114,10 @@ CQuenbyDlg::CQuenbyDlg(QWidget* parent)
 
   // The stand-in window menu starts with what the window system's own
   // offers and we can carry out ourselves.
-  QAction* close = m_systemMenu.addAction(tr("&Close"));
+  QAction* close = m_systemMenu->addAction(tr("&Close"));
   close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
   close->setData(kScClose);
-  connect(&m_systemMenu, &QMenu::triggered, this,
+  connect(m_systemMenu, &QMenu::triggered, this,
           [this](QAction* action) { OnSysCommand(action->data().toUInt()); });
 
   OnInitDialog();
@@ -148,7 +149,7 @@ void CQuenbyDlg::OnSysCommand(unsigned nID) {
 }
 
 void CQuenbyDlg::ShowSystemMenu(const QPoint& global_pos) {
-  m_systemMenu.exec(global_pos);
+  m_systemMenu->exec(global_pos);
 }
 
 void CQuenbyDlg::contextMenuEvent(QContextMenuEvent* event) {

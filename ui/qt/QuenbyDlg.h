@@ -24,7 +24,7 @@ class CQuenbyDlg : public QDialog {
 
   // The menu that right-click, Shift+F10 and the Menu key open. The window
   // system keeps the real window menu to itself, so this stands in for it.
-  QMenu* GetSystemMenu() { return &m_systemMenu; }
+  QMenu* GetSystemMenu() { return m_systemMenu; }
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
@@ -37,7 +37,7 @@ class CQuenbyDlg : public QDialog {
   void ShowSystemMenu(const QPoint& global_pos);
 
   QIcon m_hIcon;
-  QMenu m_systemMenu;
+  QMenu* m_systemMenu;  // Owned by the dialog, which it pops up over.
 };
 
 #endif  // QUENBY_UI_QT_QUENBYDLG_H_
