@@ -105,6 +105,7 @@ class DialogTest : public QObject {
   void aboutFromMenu();
   void aboutCommandIsMasked();
   void closeItemEndsDialog();
+  void droppedFileIsRefused();
   void accessibleNames();
   void messageBoxIsAccessible();
   void screenshots();
@@ -328,6 +329,15 @@ void DialogTest::closeItemEndsDialog() {
   QTest::keyClick(dialog()->windowHandle(), Qt::Key_F10, Qt::ShiftModifier);
   QTRY_VERIFY(!dialog()->isVisible());
   QCOMPARE(dialog()->result(), int{QDialog::Rejected});
+}
+
+void DialogTest::droppedFileIsRefused() {
+  // Qt hands a drop only to a widget that accepts drops, searching from the
+  // one under the pointer up to the window; no widget of the dialog does.
+  QList<QWidget*> widgets = dialog()->findChildren<QWidget*>();
+  widgets << dialog();
+  for (QWidget* widget : widgets)
+    QVERIFY2(!widget->acceptDrops(), widget->metaObject()->className());
 }
 
 void DialogTest::accessibleNames() {

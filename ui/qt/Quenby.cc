@@ -44,6 +44,7 @@ int RunApplication(CQuenbyApp* app, const char* program_path) {
   // its extension.
   QApplication::setApplicationName(
       QFileInfo(QApplication::applicationFilePath()).completeBaseName());
+  QApplication::setApplicationVersion(QStringLiteral("2.0.0.1"));
   QGuiApplication::setDesktopFileName(QStringLiteral("Quenby"));
 
   app->InitInstance();

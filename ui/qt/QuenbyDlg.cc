@@ -92,6 +92,8 @@ CQuenbyDlg::CQuenbyDlg(QWidget* parent)
   path->setMaxLength(std::numeric_limits<int>::max());
   // Screen readers name the field by its label.
   label->setBuddy(path);
+  // Nothing dropped on the dialog is taken, the field included.
+  path->setAcceptDrops(false);
 
   // The mode buttons are reached with the mouse only; together they form
   // one group that starts with neither checked.
