@@ -125,14 +125,6 @@ void DialogTest::startState() {
   QVERIFY(DialogItem(dialog(), 1) == nullptr);
   for (QPushButton* button : dialog()->findChildren<QPushButton*>())
     QVERIFY2(!button->isDefault() && !button->autoDefault(), button->text().toUtf8());
-
-  const QStringList texts = {
-      "Exit", "Run", "Browse", "",
-      "Rename mp3 files so they will play in the order you specified in the playlist",
-      "Rename mp3 files back to normal"};
-  const int ids[] = {quenby::kIdExit,      quenby::kIdRun,        quenby::kIdBrowse,
-                     quenby::kIdPathField, quenby::kIdNumberMode, quenby::kIdRestoreMode};
-  for (int i = 0; i < texts.size(); ++i) QCOMPARE(DialogItemText(dialog(), ids[i]), texts[i]);
 }
 
 void DialogTest::fixedFrameAndIcon() {

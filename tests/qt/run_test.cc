@@ -22,7 +22,6 @@ class RunTest : public QObject {
   void outcomes_data();
   void outcomes();
   void numberThenRestoreKeepsPathAndMode();
-  void fieldNotLastBrowseIsWhatRuns();
 
  private:
   std::unique_ptr<DialogFixture> fixture_;
@@ -111,17 +110,6 @@ void RunTest::numberThenRestoreKeepsPathAndMode() {
   QVERIFY(Exists("music/b.mp3"));
   QVERIFY(restore_mode->isChecked());
   QCOMPARE(fixture_->PathField()->text(), QStringLiteral("list.m3u"));
-}
-
-void RunTest::fieldNotLastBrowseIsWhatRuns() {
-  // A stale PlaylistPath, as Browse leaves it, is overwritten by the field.
-  quenby::PlaylistPath = "elsewhere.m3u";
-  WriteFile("list.m3u", "");
-  fixture_->TypePath(QStringLiteral("list.m3u"));
-  QTest::mouseClick(fixture_->Button(quenby::kIdNumberMode), Qt::LeftButton);
-  QCOMPARE(ClickForMessage(fixture_->Button(quenby::kIdRun)).text,
-           QString(quenby::kMessageSuccess));
-  QCOMPARE(quenby::PlaylistPath, std::string("list.m3u"));
 }
 
 QTEST_MAIN(RunTest)
