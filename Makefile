@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run clean bench
 
 all: build
 
@@ -17,6 +17,10 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+# Timing against the bare system calls and the usual scripts; takes minutes.
+bench: build
+	$(BUILD)/bench/quenby_bench
 
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,474 @@
+// Times renaming runs against the bare system calls they need and against
+// the scripts users write instead, and measures the engine's memory and
+// instructions per entry. Prints one table; exits non-zero only when a run
+// did not do what it should (a missed target is reported, not fatal).
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bare_loops.h"
+#include "child_process.h"
+#include "file_tree.h"
+#include "generated_file_system.h"
+#include "headless_dialog.h"
+#include "playlist_text.h"
+#include "posix_file_system.h"
+#include "run_renaming.h"
+
+#ifndef QUENBY_BENCH_SCRIPTS
+#define QUENBY_BENCH_SCRIPTS "."
+#endif
+
+namespace quenby {
+namespace {
+
+struct Options {
+  uint32_t entries = 100000;
+  int runs = 5;
+  uint32_t shell_entries = 2000;
+  uint32_t python_entries = 100000;
+  uint32_t memory_small = 10000;
+  uint32_t memory_large = 1000005;
+  uint32_t callgrind_entries = 100000;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string name = argv[i];
+    long value = std::atol(argv[i + 1]);
+    if (value <= 0) return false;
+    if (name == "--entries") options->entries = value;
+    else if (name == "--runs") options->runs = static_cast<int>(value);
+    else if (name == "--shell-entries") options->shell_entries = value;
+    else if (name == "--python-entries") options->python_entries = value;
+    else if (name == "--memory-small") options->memory_small = value;
+    else if (name == "--memory-large") options->memory_large = value;
+    else if (name == "--callgrind-entries") options->callgrind_entries = value;
+    else return false;
+  }
+  return argc % 2 == 1;
+}
+
+int failures_seen = 0;
+
+void Check(bool ok, const std::string& what) {
+  if (ok) return;
+  ++failures_seen;
+  fprintf(stderr, "CHECK FAILED: %s\n", what.c_str());
+}
+
+double Seconds(const std::function<void()>& work) {
+  auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() -
+                                       start)
+      .count();
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  size_t middle = values.size() / 2;
+  if (values.size() % 2 == 1) return values[middle];
+  return (values[middle - 1] + values[middle]) / 2;
+}
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+size_t CountLines(const std::string& text) {
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A numbering run on the generated file system: the child mode behind the
+// memory and instruction figures.
+int GeneratedRun(uint32_t entries) {
+  const std::string path = "generated.m3u";
+  GeneratedFileSystem fs(path, entries);
+  HeadlessDialog dialog(path, kIdNumberMode);
+  RunRenaming(&dialog, &fs);
+  long expected = std::min<uint32_t>(entries, 1000000);
+  return dialog.message() == kMessageSuccess && fs.renames() == expected ? 0
+                                                                          : 1;
+}
+
+// The timed figures of one repetition, in seconds.
+struct Timings {
+  std::vector<double> engine_number, engine_restore, engine_failures;
+  std::vector<double> bare_number, bare_restore, bare_writes,
+      bare_renames_and_writes;
+  std::vector<double> shell, python;
+};
+
+class Bench {
+ public:
+  Bench(const Options& options, std::string folder)
+      : options_(options), folder_(std::move(folder)) {}
+
+  void Prepare() {
+    playlist_ = folder_ + "/playlist.m3u";
+    shell_playlist_ = folder_ + "/shell.m3u";
+    python_playlist_ = folder_ + "/python.m3u";
+    WriteTextFile(playlist_, PlaylistText(options_.entries));
+    WriteTextFile(shell_playlist_, PlaylistText(options_.shell_entries));
+    WriteTextFile(python_playlist_, PlaylistText(options_.python_entries));
+    work_ = PrepareBareWork(options_.entries);
+  }
+
+  void Repetition(int index) {
+    std::string engine_tree = folder_ + "/engine";
+    std::string bare_tree = folder_ + "/bare";
+    Check(CreateFileTree(engine_tree, options_.entries), "engine tree made");
+    Check(CreateFileTree(bare_tree, options_.entries), "bare tree made");
+    // Who goes first alternates, so that a drift of the machine hurts both.
+    bool engine_first = index % 2 == 0;
+    auto both = [&](const std::function<void()>& engine,
+                    const std::function<void()>& bare) {
+      if (engine_first) {
+        engine();
+        bare();
+      } else {
+        bare();
+        engine();
+      }
+    };
+    both([&] { EngineNumber(engine_tree); }, [&] { BareNumber(bare_tree); });
+    both([&] { EngineRestore(engine_tree); }, [&] { BareRestore(bare_tree); });
+    both([&] { EngineFailures(engine_tree); },
+         [&] { BareFailures(bare_tree); });
+    RemoveTree(engine_tree);
+    RemoveTree(bare_tree);
+    Peers();
+  }
+
+  const Timings& timings() const { return timings_; }
+
+ private:
+  void InFolder(const std::string& folder, const std::function<void()>& work) {
+    Check(chdir(folder.c_str()) == 0, "enter " + folder);
+    work();
+    Check(chdir(folder_.c_str()) == 0, "leave " + folder);
+  }
+
+  double EngineRun(const std::string& tree, int mode, std::string* message) {
+    double seconds = 0;
+    InFolder(tree, [&] {
+      PosixFileSystem fs;
+      HeadlessDialog dialog(playlist_, mode);
+      seconds = Seconds([&] { RunRenaming(&dialog, &fs); });
+      *message = dialog.message();
+    });
+    return seconds;
+  }
+
+  void EngineNumber(const std::string& tree) {
+    std::string message;
+    timings_.engine_number.push_back(EngineRun(tree, kIdNumberMode, &message));
+    Check(message == kMessageSuccess, "engine numbering succeeds");
+    Check(CountEntryFiles(tree, options_.entries, true) == options_.entries,
+          "engine numbered every file");
+  }
+
+  void EngineRestore(const std::string& tree) {
+    std::string message;
+    timings_.engine_restore.push_back(
+        EngineRun(tree, kIdRestoreMode, &message));
+    Check(message == kMessageSuccess, "engine removal succeeds");
+    Check(CountEntryFiles(tree, options_.entries, false) == options_.entries,
+          "engine restored every file");
+  }
+
+  // Removal again: no numbered file is left, so every entry fails.
+  void EngineFailures(const std::string& tree) {
+    std::string message;
+    timings_.engine_failures.push_back(
+        EngineRun(tree, kIdRestoreMode, &message));
+    Check(message == kMessageFailures, "engine failure run reports failures");
+    std::string log_path = tree + "/output.txt";
+    std::string log = ReadTextFile(log_path);
+    Check(CountLines(log) == options_.entries + 3,
+          "engine log has a line per entry");
+    Check(log.find(work_.failure_lines.back()) != std::string::npos,
+          "engine log holds the same lines as the bare loop");
+    unlink(log_path.c_str());
+  }
+
+  void BareNumber(const std::string& tree) {
+    uint32_t failed = 0;
+    InFolder(tree, [&] {
+      timings_.bare_number.push_back(
+          Seconds([&] { failed = BareRenameLoop(work_.plain, work_.numbered); }));
+    });
+    Check(failed == 0, "bare numbering renames every file");
+  }
+
+  void BareRestore(const std::string& tree) {
+    uint32_t failed = 0;
+    InFolder(tree, [&] {
+      timings_.bare_restore.push_back(
+          Seconds([&] { failed = BareRenameLoop(work_.numbered, work_.plain); }));
+    });
+    Check(failed == 0, "bare removal renames every file");
+  }
+
+  void BareFailures(const std::string& tree) {
+    uint32_t failed = 0;
+    InFolder(tree, [&] {
+      timings_.bare_writes.push_back(Seconds(
+          [&] { BareFailureLoop(work_, "writes-only.txt", false); }));
+      timings_.bare_renames_and_writes.push_back(Seconds(
+          [&] { failed = BareFailureLoop(work_, "renames-and-writes.txt", true); }));
+    });
+    Check(failed == options_.entries, "bare failure loop fails every rename");
+  }
+
+  void Peers() {
+    std::string shell_tree = folder_ + "/shell";
+    std::string python_tree = folder_ + "/python";
+    Check(CreateFileTree(shell_tree, options_.shell_entries), "shell tree made");
+    Check(CreateFileTree(python_tree, options_.python_entries),
+          "python tree made");
+    ChildResult shell = RunChild(
+        {"sh", QUENBY_BENCH_SCRIPTS "/peer_shell.sh", shell_playlist_},
+        shell_tree);
+    ChildResult python = RunChild(
+        {"python3", QUENBY_BENCH_SCRIPTS "/peer_python.py", python_playlist_},
+        python_tree);
+    Check(shell.ok && CountEntryFiles(shell_tree, options_.shell_entries,
+                                      true) == options_.shell_entries,
+          "shell loop numbered every file");
+    Check(python.ok && CountEntryFiles(python_tree, options_.python_entries,
+                                       true) == options_.python_entries,
+          "python script numbered every file");
+    timings_.shell.push_back(shell.seconds);
+    timings_.python.push_back(python.seconds);
+    RemoveTree(shell_tree);
+    RemoveTree(python_tree);
+  }
+
+  Options options_;
+  std::string folder_;
+  std::string playlist_, shell_playlist_, python_playlist_;
+  BareWork work_;
+  Timings timings_;
+};
+
+// Peak resident size of a numbering run over `entries` generated entries,
+// in KiB, the median over `runs` fresh processes.
+double PeakMemory(const std::string& program, uint32_t entries, int runs) {
+  std::vector<double> peaks;
+  for (int i = 0; i < runs; ++i) {
+    ChildResult child =
+        RunChild({program, "--generated-run", std::to_string(entries)}, "");
+    Check(child.ok, "generated run of " + std::to_string(entries));
+    peaks.push_back(static_cast<double>(child.peak_rss_kib));
+  }
+  return Median(peaks);
+}
+
+// Instructions the engine executes for a numbering run on the generated file
+// system, counted by callgrind inside RunRenaming only, with the file
+// system's playlist reads and renames toggled out again.
+double EngineInstructions(const std::string& program, uint32_t entries,
+                          const std::string& folder) {
+  std::string out = folder + "/callgrind.out";
+  ChildResult child = RunChild(
+      {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + out,
+       "--log-file=" + folder + "/callgrind.log",
+       "--toggle-collect=quenby::RunRenaming(*",
+       "--toggle-collect=*GeneratedPlaylist::Read(*",
+       "--toggle-collect=quenby::GeneratedFileSystem::Rename(*", program,
+       "--generated-run", std::to_string(entries)},
+      "");
+  Check(child.ok, "callgrind run");
+  std::istringstream text(ReadTextFile(out));
+  std::string line;
+  double total = 0;
+  while (std::getline(text, line)) {
+    if (line.rfind("totals:", 0) == 0 || line.rfind("summary:", 0) == 0)
+      total = std::atof(line.c_str() + line.find(':') + 1);
+  }
+  Check(total > 0, "callgrind counted instructions");
+  return total;
+}
+
+std::string FileSystemName(const std::string& folder) {
+  struct statfs info;
+  if (statfs(folder.c_str(), &info) != 0) return "unknown";
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53: return "ext4";
+    case 0x01021994: return "tmpfs";
+    case 0x9123683E: return "btrfs";
+    case 0x58465342: return "xfs";
+    case 0x794C7630: return "overlayfs";
+  }
+  char hex[32];
+  snprintf(hex, sizeof hex, "type 0x%lx", static_cast<unsigned long>(info.f_type));
+  return hex;
+}
+
+std::string MachineDescription(const std::string& folder) {
+  std::string cpu = "unknown CPU";
+  std::istringstream info(ReadTextFile("/proc/cpuinfo"));
+  std::string line;
+  while (std::getline(info, line)) {
+    if (line.rfind("model name", 0) == 0) {
+      cpu = line.substr(line.find(':') + 2);
+      break;
+    }
+  }
+  struct utsname name;
+  uname(&name);
+  char text[512];
+  snprintf(text, sizeof text, "%s, %ld cores, %s %s %s, temporary files on %s",
+           cpu.c_str(), sysconf(_SC_NPROCESSORS_ONLN), name.sysname,
+           name.release, name.machine, FileSystemName(folder).c_str());
+  return text;
+}
+
+std::string Micro(double seconds, uint32_t entries) {
+  char text[32];
+  snprintf(text, sizeof text, "%.2f µs", seconds * 1e6 / entries);
+  return text;
+}
+
+std::string Ratio(double value, double base) {
+  char text[32];
+  snprintf(text, sizeof text, "%.2f", base > 0 ? value / base : 0.0);
+  return text;
+}
+
+const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
+
+void PrintTable(const Options& options, const Timings& t, double small_kib,
+                double large_kib, double instructions) {
+  const uint32_t n = options.entries;
+  double number = Median(t.engine_number), restore = Median(t.engine_restore),
+         failures = Median(t.engine_failures);
+  double bare_number = Median(t.bare_number),
+         bare_restore = Median(t.bare_restore),
+         bare_writes = Median(t.bare_writes),
+         bare_both = Median(t.bare_renames_and_writes);
+  double shell_each = Median(t.shell) / options.shell_entries;
+  double python_each = Median(t.python) / options.python_entries;
+  double engine_each = number / n;
+  double per_entry = instructions / options.callgrind_entries;
+  double growth = large_kib - small_kib;
+
+  printf("| figure | engine | compared with | ratio | target |\n");
+  printf("|---|---:|---:|---:|---|\n");
+  printf("| numbering, %u files | %s | bare rename loop %s | engine/bare %s | "
+         "≤ 1.10: %s |\n",
+         n, Micro(number, n).c_str(), Micro(bare_number, n).c_str(),
+         Ratio(number, bare_number).c_str(),
+         Verdict(number <= 1.10 * bare_number));
+  printf("| removal, %u files | %s | bare rename loop %s | engine/bare %s | "
+         "≤ 1.10: %s |\n",
+         n, Micro(restore, n).c_str(), Micro(bare_restore, n).c_str(),
+         Ratio(restore, bare_restore).c_str(),
+         Verdict(restore <= 1.10 * bare_restore));
+  printf("| removal, all %u fail | %s | bare write-and-flush loop %s | "
+         "engine/bare %s | ≤ 1.5: %s |\n",
+         n, Micro(failures, n).c_str(), Micro(bare_writes, n).c_str(),
+         Ratio(failures, bare_writes).c_str(),
+         Verdict(failures <= 1.5 * bare_writes));
+  printf("| (same run) | %s | bare failing rename + write loop %s | "
+         "engine/bare %s | for reference |\n",
+         Micro(failures, n).c_str(), Micro(bare_both, n).c_str(),
+         Ratio(failures, bare_both).c_str());
+  printf("| shell loop with mv -n, %u files | %s | shell %s | shell/engine "
+         "%s | ≥ 20: %s |\n",
+         options.shell_entries, Micro(engine_each, 1).c_str(),
+         Micro(shell_each, 1).c_str(), Ratio(shell_each, engine_each).c_str(),
+         Verdict(shell_each >= 20 * engine_each));
+  printf("| Python 3 script, %u files | %s | Python %s | Python/engine %s | "
+         "report |\n",
+         options.python_entries, Micro(engine_each, 1).c_str(),
+         Micro(python_each, 1).c_str(),
+         Ratio(python_each, engine_each).c_str());
+  printf("| peak RSS, %u vs %u entries | %.0f KiB vs %.0f KiB | growth %.0f "
+         "KiB | large/small %s | growth ≤ 1024 KiB: %s |\n",
+         options.memory_small, options.memory_large, small_kib, large_kib,
+         growth, Ratio(large_kib, small_kib).c_str(),
+         Verdict(growth <= 1024));
+  printf("| instructions per entry, %u entries (callgrind) | %.0f | | | "
+         "< 2000: %s |\n",
+         options.callgrind_entries, per_entry, Verdict(per_entry < 2000));
+}
+
+int Main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--generated-run") == 0)
+    return GeneratedRun(static_cast<uint32_t>(std::atol(argv[2])));
+
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    fprintf(stderr,
+            "usage: %s [--entries N] [--runs R] [--shell-entries N] "
+            "[--python-entries N] [--memory-small N] [--memory-large N] "
+            "[--callgrind-entries N]\n",
+            argv[0]);
+    return 2;
+  }
+  std::string program = OwnProgramPath();
+  const char* tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") +
+                        "/quenby-bench-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (!mkdtemp(name.data())) {
+    perror("mkdtemp");
+    return 1;
+  }
+  std::string folder = name.data();
+
+  time_t now = time(nullptr);
+  char date[64];
+  strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", gmtime(&now));
+  printf("Quenby benchmark, %s\n%s\n", date, MachineDescription(folder).c_str());
+  printf("%d runs each, medians; times per entry\n\n", options.runs);
+  fflush(stdout);
+
+  Bench bench(options, folder);
+  bench.Prepare();
+  if (chdir(folder.c_str()) != 0) return 1;
+  for (int i = 0; i < options.runs; ++i) bench.Repetition(i);
+
+  double small_kib = PeakMemory(program, options.memory_small, options.runs);
+  double large_kib = PeakMemory(program, options.memory_large, options.runs);
+  double instructions =
+      EngineInstructions(program, options.callgrind_entries, folder);
+
+  PrintTable(options, bench.timings(), small_kib, large_kib, instructions);
+  if (chdir("/") != 0) return 1;
+  RemoveTree(folder);
+  if (failures_seen > 0) {
+    fprintf(stderr, "%d checks failed\n", failures_seen);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace quenby
+
+int main(int argc, char** argv) { return quenby::Main(argc, argv); }
