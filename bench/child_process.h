@@ -1,5 +1,5 @@
-// Runs a program as a child and reports what it cost, so that the memory of
-// one run cannot be mistaken for another's.
+// Runs a program as a child and reports how long it took; a child that
+// measures its own memory keeps one run's memory apart from another's.
 #ifndef QUENBY_BENCH_CHILD_PROCESS_H_
 #define QUENBY_BENCH_CHILD_PROCESS_H_
 
@@ -11,13 +11,20 @@ namespace quenby {
 struct ChildResult {
   bool ok = false;         // exited with status 0
   double seconds = 0;      // wall time from start to exit
-  long peak_rss_kib = 0;   // the child's own peak resident size
 };
 
 // Runs `argv` (searched in PATH) in the folder `folder`, or in the current
-// one when it is empty; its output goes to ours.
+// one when it is empty. Its standard output goes to `output` when that is
+// given, and to ours otherwise.
 ChildResult RunChild(const std::vector<std::string>& argv,
-                     const std::string& folder);
+                     const std::string& folder,
+                     std::string* output = nullptr);
+
+// The peak resident size of this process's own image, in KiB, from
+// /proc/self/status. The resource usage that wait4 reports would not do: the
+// kernel carries a forked child's peak over its exec, so a child would start
+// with the whole size of the benchmark that forked it.
+long OwnPeakResidentKib();
 
 // The path of the running program, to start it again in a child mode.
 std::string OwnProgramPath();
