@@ -1,6 +1,7 @@
 #include "child_process.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,10 +38,15 @@ ChildResult RunChild(const std::vector<std::string>& argv,
     close(pipe_ends[0]);
   }
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return result;
-  result.seconds = std::chrono::duration<double>(
-                       std::chrono::steady_clock::now() - start)
-                       .count();
+  struct rusage usage = {};
+  if (wait4(pid, &status, 0, &usage) != pid) return result;
+  result.cost.wall = std::chrono::duration<double>(
+                         std::chrono::steady_clock::now() - start)
+                         .count();
+  auto seconds = [](const struct timeval& time) {
+    return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6;
+  };
+  result.cost.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
   result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return result;
 }

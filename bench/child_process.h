@@ -1,4 +1,4 @@
-// Runs a program as a child and reports how long it took; a child that
+// Runs a program as a child and reports what it cost; a child that
 // measures its own memory keeps one run's memory apart from another's.
 #ifndef QUENBY_BENCH_CHILD_PROCESS_H_
 #define QUENBY_BENCH_CHILD_PROCESS_H_
@@ -6,11 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "measure.h"
+
 namespace quenby {
 
 struct ChildResult {
-  bool ok = false;         // exited with status 0
-  double seconds = 0;      // wall time from start to exit
+  bool ok = false;  // exited with status 0
+  // Wall time from start to exit; CPU time of the child and of the children
+  // it waited for (the shell's mv processes, say).
+  Sample cost;
 };
 
 // Runs `argv` (searched in PATH) in the folder `folder`, or in the current
