@@ -138,8 +138,12 @@ class Bench {
         engine();
       }
     };
-    both([&] { EngineNumber(engine_tree); }, [&] { BareNumber(bare_tree); });
-    both([&] { EngineRestore(engine_tree); }, [&] { BareRestore(bare_tree); });
+    both([&] {
+      EngineRenames(engine_tree, kIdNumberMode, &timings_.engine_number);
+    }, [&] { BareRenames(bare_tree, true, &timings_.bare_number); });
+    both([&] {
+      EngineRenames(engine_tree, kIdRestoreMode, &timings_.engine_restore);
+    }, [&] { BareRenames(bare_tree, false, &timings_.bare_restore); });
     both([&] { EngineFailures(engine_tree); },
          [&] { BareFailures(bare_tree); });
     RemoveTree(engine_tree);
@@ -167,21 +171,16 @@ class Bench {
     return sample;
   }
 
-  void EngineNumber(const std::string& tree) {
+  // A run that must rename every file; afterwards all carry the numbered
+  // names or all the plain ones.
+  void EngineRenames(const std::string& tree, int mode,
+                     std::vector<Sample>* samples) {
     std::string message;
-    timings_.engine_number.push_back(EngineRun(tree, kIdNumberMode, &message));
-    Check(message == kMessageSuccess, "engine numbering succeeds");
-    Check(CountEntryFiles(tree, options_.entries, true) == options_.entries,
-          "engine numbered every file");
-  }
-
-  void EngineRestore(const std::string& tree) {
-    std::string message;
-    timings_.engine_restore.push_back(
-        EngineRun(tree, kIdRestoreMode, &message));
-    Check(message == kMessageSuccess, "engine removal succeeds");
-    Check(CountEntryFiles(tree, options_.entries, false) == options_.entries,
-          "engine restored every file");
+    samples->push_back(EngineRun(tree, mode, &message));
+    bool numbered = mode == kIdNumberMode;
+    Check(message == kMessageSuccess, "engine run succeeds");
+    Check(CountEntryFiles(tree, options_.entries, numbered) == options_.entries,
+          "engine renamed every file");
   }
 
   // Removal again: no numbered file is left, so every entry fails.
@@ -199,22 +198,17 @@ class Bench {
     unlink(log_path.c_str());
   }
 
-  void BareNumber(const std::string& tree) {
+  void BareRenames(const std::string& tree, bool numbering,
+                   std::vector<Sample>* samples) {
+    const std::vector<std::string>& from =
+        numbering ? work_.plain : work_.numbered;
+    const std::vector<std::string>& to =
+        numbering ? work_.numbered : work_.plain;
     uint32_t failed = 0;
     InFolder(tree, [&] {
-      timings_.bare_number.push_back(
-          Measure([&] { failed = BareRenameLoop(work_.plain, work_.numbered); }));
+      samples->push_back(Measure([&] { failed = BareRenameLoop(from, to); }));
     });
-    Check(failed == 0, "bare numbering renames every file");
-  }
-
-  void BareRestore(const std::string& tree) {
-    uint32_t failed = 0;
-    InFolder(tree, [&] {
-      timings_.bare_restore.push_back(
-          Measure([&] { failed = BareRenameLoop(work_.numbered, work_.plain); }));
-    });
-    Check(failed == 0, "bare removal renames every file");
+    Check(failed == 0, "bare loop renames every file");
   }
 
   // The loop with the failing renames goes first, so that it finds the
