@@ -20,7 +20,7 @@ struct Figures {
   double instructions = 0;  // in the callgrind run, all entries together
 };
 
-// Prints the table by CPU time, then the time rows again by wall time.
+// Prints the table, times by CPU time with wall time beside them.
 void PrintTable(const Figures& figures);
 
 }  // namespace quenby
