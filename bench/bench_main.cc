@@ -134,15 +134,16 @@ class Bench {
       Check(CreateFileTree(tree, options_.entries), "tree made: " + tree);
     }
     bool engine_first = index % 2 == 0;
+    // Each side starts with nothing of the other's (or the tree making's)
+    // left to write back, which would otherwise stall whoever comes next.
     auto both = [&](const std::function<void()>& engine,
                     const std::function<void()>& bare) {
-      if (engine_first) {
-        engine();
-        bare();
-      } else {
-        bare();
-        engine();
-      }
+      const std::function<void()>& first = engine_first ? engine : bare;
+      const std::function<void()>& second = engine_first ? bare : engine;
+      sync();
+      first();
+      sync();
+      second();
     };
     both([&] {
       EngineRenames(engine_tree, kIdNumberMode, &timings_.engine_number);
@@ -237,9 +238,11 @@ class Bench {
     Check(CreateFileTree(shell_tree, options_.shell_entries), "shell tree made");
     Check(CreateFileTree(python_tree, options_.python_entries),
           "python tree made");
+    sync();
     ChildResult shell = RunChild(
         {"sh", QUENBY_BENCH_SCRIPTS "/peer_shell.sh", shell_playlist_},
         shell_tree);
+    sync();
     ChildResult python = RunChild(
         {"python3", QUENBY_BENCH_SCRIPTS "/peer_python.py", python_playlist_},
         python_tree);
