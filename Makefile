@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build test run package clean
+.PHONY: all deps configure build test run package bench clean
 
 all: build
 
@@ -26,6 +26,10 @@ run: build
 # A .deb of the program, its desktop entry and its icon.
 package: build
 	cmake --build $(BUILD) --target package
+
+# Timing against the bare system calls and the usual scripts; takes minutes.
+bench: build
+	$(BUILD)/bench/quenby_bench
 
 clean:
 	rm -rf $(BUILD)
