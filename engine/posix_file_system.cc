@@ -58,18 +58,13 @@ class FdOutputFile : public OutputFile {
 };
 
 // Where the file system cannot rename without replacing in one step (FAT
-// through FUSE refuses the flag), the new name is first reserved with an
-// exclusive create, so that the rename can only ever replace our own empty
-// placeholder.
-bool RenameOntoPlaceholder(const char* from, const char* to) {
-  struct stat source;
-  if (lstat(from, &source) != 0) return false;
-  int fd = open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  close(fd);
-  if (rename(from, to) == 0) return true;
-  unlink(to);
-  return false;
+// through FUSE refuses the flag and hard links), look before renaming. Such
+// media have one writer, us. Reserving the name with an exclusive create
+// would close the gap, but fusefat then garbles another file of the folder.
+bool RenameIfFree(const char* from, const char* to) {
+  struct stat target;
+  if (lstat(to, &target) == 0 || errno != ENOENT) return false;
+  return rename(from, to) == 0;
 }
 
 }  // namespace
@@ -85,7 +80,7 @@ bool RenameNoReplace(const char* from, const char* to) {
     return false;
   }
   if (errno == EEXIST) return false;
-  return RenameOntoPlaceholder(from, to);
+  return RenameIfFree(from, to);
 }
 
 std::string ToPosixPath(const std::string& entry_path) {

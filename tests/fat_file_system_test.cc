@@ -35,7 +35,7 @@ TEST_F(FatTest, RenameRefusesAnExistingTargetWhereTheFlagIsRefused) {
   EXPECT_FALSE(fs.Rename("a.mp3", "B.MP3"));
   EXPECT_EQ("a", ReadFile("a.mp3"));
   EXPECT_EQ("b", ReadFile("b.mp3"));
-  // A failed rename leaves no placeholder behind.
+  // A failed rename makes nothing at the new name.
   EXPECT_FALSE(fs.Rename("missing.mp3", "c.mp3"));
   EXPECT_FALSE(Exists("c.mp3"));
   EXPECT_TRUE(fs.Rename("a.mp3", "c.mp3"));
@@ -70,6 +70,27 @@ TEST_F(FatTest, NumbersAndRestoresAPlaylist) {
   EXPECT_EQ("2", ReadFile("Music/two.mp3"));
   EXPECT_EQ("3", ReadFile("Music/three.mp3"));
   EXPECT_EQ("in the way", ReadFile("Music/000003three.mp3"));
+}
+
+// fusefat garbles a file of a folder in which names were reserved with an
+// exclusive create, so a whole folder is numbered and restored here.
+TEST_F(FatTest, NumberingAFolderOfTwentyKeepsEveryFilesData) {
+  std::string list;
+  for (int i = 1; i <= 20; ++i) {
+    std::string name = "song " + std::to_string(i) + ".mp3";
+    WriteFile("M/" + name, name);
+    list += "M\\" + name + "\r\n";
+  }
+  WriteFile("list.m3u", list);
+  dialog.path = "list.m3u";
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  dialog.Run(&fs, kIdRestoreMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  for (int i = 1; i <= 20; ++i) {
+    std::string name = "song " + std::to_string(i) + ".mp3";
+    EXPECT_EQ(name, ReadFile("M/" + name));
+  }
 }
 
 }  // namespace
