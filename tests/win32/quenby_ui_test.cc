@@ -364,6 +364,59 @@ TEST_F(QuenbyUiTest, TheAboutBoxOpensFromTheSystemMenuAndCloses) {
   }
 }
 
+TEST_F(QuenbyUiTest, TheSystemMenuEndsWithTheAboutItem) {
+  // Another process's menus cannot be read under Wine, so the menu is used
+  // by keys: Up in a freshly opened menu lands on its last item. (The item's
+  // text is string 101, checked in the program file.)
+  PostMessageA(dialog_, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+  HWND popup = nullptr;
+  for (DWORD waited = 0; waited < kPatience; waited += 20) {
+    popup = FindWindowA("#32768", nullptr);
+    if (popup && IsWindowVisible(popup)) break;
+    Sleep(20);
+  }
+  ASSERT_TRUE(popup && IsWindowVisible(popup));
+  PostMessageA(dialog_, WM_KEYDOWN, VK_UP, 1);
+  PostMessageA(dialog_, WM_KEYDOWN, VK_RETURN, 1);
+  HWND about = WaitForDialog(process_.dwProcessId, dialog_, "About Quenby");
+  ASSERT_NE(nullptr, about);
+  PressKey(about, VK_ESCAPE);
+  for (DWORD waited = 0; IsWindow(about) && waited < kPatience; waited += 20)
+    Sleep(20);
+  EXPECT_FALSE(IsWindow(about));
+}
+
+TEST_F(QuenbyUiTest, BrowseFillsThePathFieldUnlessCancelled) {
+  constexpr int kFileNameBox = 0x47C;  // The open dialog's file name box
+  CreateDirectoryA(Path("lists").c_str(), nullptr);
+  SetPath("typed before");
+
+  Click(IDC_BROWSE);
+  HWND open = WaitForDialog(process_.dwProcessId, dialog_, "");
+  ASSERT_NE(nullptr, open);
+  constexpr int kFileTypeBox = 0x470, kReadOnlyBox = 0x410;
+  EXPECT_EQ("MP3 Playlists", WindowText(GetDlgItem(open, kFileTypeBox)));
+  HWND read_only = GetDlgItem(open, kReadOnlyBox);
+  EXPECT_TRUE(read_only == nullptr || !IsWindowVisible(read_only));
+  PostMessageA(GetDlgItem(open, IDCANCEL), BM_CLICK, 0, 0);
+  for (DWORD waited = 0; IsWindow(open) && waited < kPatience; waited += 20)
+    Sleep(20);
+  EXPECT_EQ("typed before", WindowText(Control(IDC_PATH)));
+
+  // A file that does not exist, in a folder that does, is taken.
+  Click(IDC_BROWSE);
+  open = WaitForDialog(process_.dwProcessId, dialog_, "");
+  ASSERT_NE(nullptr, open);
+  std::string chosen = Path("lists\\new.m3u");
+  SendMessageA(GetDlgItem(open, kFileNameBox), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(chosen.c_str()));
+  PostMessageA(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
+  for (DWORD waited = 0; IsWindow(open) && waited < kPatience; waited += 20)
+    Sleep(20);
+  EXPECT_FALSE(IsWindow(open));
+  EXPECT_EQ(chosen, WindowText(Control(IDC_PATH)));
+}
+
 TEST_F(QuenbyUiTest, EnterInThePathFieldEndsTheProgram) {
   WriteFile(Path("list.m3u"), "M\\a.mp3\r\n");
   WriteFile(Path("M\\a.mp3"), "a");
