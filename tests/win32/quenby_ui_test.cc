@@ -428,13 +428,18 @@ TEST_F(QuenbyUiTest, EnterInThePathFieldEndsTheProgram) {
   EXPECT_FALSE(Exists(Path("output.txt")));
 }
 
-TEST_F(QuenbyUiTest, ExitAndEscapeEndTheProgram) {
+TEST_F(QuenbyUiTest, ExitEscapeAndTheCloseBoxEndTheProgram) {
   Click(IDCANCEL);
   EXPECT_TRUE(Ended());
   CloseHandle(process_.hThread);
   CloseHandle(process_.hProcess);
   Start();
   PressKey(dialog_, VK_ESCAPE);
+  EXPECT_TRUE(Ended());
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+  Start();
+  PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_TRUE(Ended());
 }
 
@@ -449,7 +454,13 @@ bool SaveScreen(const std::string& path) {
   BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
   SelectObject(memory, old);
 
-  BITMAPINFOHEADER info = {sizeof info, width, height, 1, 24, BI_RGB};
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
   int stride = (width * 3 + 3) & ~3;
   std::string pixels(static_cast<size_t>(stride) * height, '\0');
   GetDIBits(memory, bitmap, 0, height, &pixels[0],

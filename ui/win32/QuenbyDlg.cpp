@@ -29,19 +29,18 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
   CQuenbyDlg* dlg =
       reinterpret_cast<CQuenbyDlg*>(GetWindowLongPtrA(hwnd, DWLP_USER));
 
-  switch (message) {
-    case WM_INITDIALOG:
-      dlg = reinterpret_cast<CQuenbyDlg*>(lParam);
-      SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-      dlg->m_hWnd = hwnd;
-      theApp.m_hMainWnd = hwnd;
-      return dlg->OnInitDialog();
+  if (message == WM_INITDIALOG) {
+    dlg = reinterpret_cast<CQuenbyDlg*>(lParam);
+    SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+    dlg->m_hWnd = hwnd;
+    theApp.m_hMainWnd = hwnd;
+    return dlg->OnInitDialog();
+  }
+  if (dlg == nullptr) return FALSE;  // Messages before WM_INITDIALOG
 
-    case WM_SYSCOMMAND: {
-      bool handled = false;
-      dlg->OnSysCommand(static_cast<UINT>(wParam), lParam, &handled);
-      return handled;
-    }
+  switch (message) {
+    case WM_SYSCOMMAND:
+      return dlg->OnSysCommand(static_cast<UINT>(wParam), lParam);
 
     case WM_PAINT:
       return dlg->OnPaint();
@@ -51,7 +50,7 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
 
     case WM_SETCURSOR:
       // A run holds the wait cursor until its message box is closed.
-      if (dlg && dlg->m_host && dlg->m_host->busy()) {
+      if (dlg->m_host && dlg->m_host->busy()) {
         SetCursor(LoadCursor(nullptr, IDC_WAIT));
         SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, TRUE);
         return TRUE;
@@ -101,13 +100,13 @@ BOOL CQuenbyDlg::OnInitDialog() {
   return TRUE;  // The focus goes to the first tab stop, Exit.
 }
 
-void CQuenbyDlg::OnSysCommand(UINT nID, LPARAM, bool* handled) {
+bool CQuenbyDlg::OnSysCommand(UINT nID, LPARAM) {
   if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
     CAboutDlg dlgAbout;
     dlgAbout.DoModal();
-    *handled = true;
+    return true;
   }
-  // Anything else (move, close and the like) is the system's.
+  return false;  // Move, close and the like are the system's.
 }
 
 bool CQuenbyDlg::OnPaint() {

@@ -22,7 +22,8 @@ class CQuenbyDlg {
                                      LPARAM lParam);
 
   BOOL OnInitDialog();
-  void OnSysCommand(UINT nID, LPARAM lParam, bool* handled);
+  // Each returns whether it handled the message; if not, the system does.
+  bool OnSysCommand(UINT nID, LPARAM lParam);
   bool OnPaint();
   HICON OnQueryDragIcon() { return m_hIcon; }
   void OnBrowse();
