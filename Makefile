@@ -10,7 +10,8 @@ WINDOWS_TEST_BUILD ?= $(BUILD)/windows-tests
 WINDOWS_TEST_ARCH = $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 \
 	&& echo i686 || echo x86_64)
 
-.PHONY: all deps configure build test run clean windows windows-test
+.PHONY: all deps configure build test run package bench clean windows \
+	windows-test
 
 all: build
 
@@ -40,6 +41,19 @@ windows-test: windows
 	cmake --build $(WINDOWS_TEST_BUILD) -j $(JOBS)
 	xvfb-run -a -s "-screen 0 1024x768x24" \
 	  ctest --test-dir $(WINDOWS_TEST_BUILD) --output-on-failure
+
+# Starts the dialog. Without a display the program says so in one line and
+# fails.
+run: build
+	@./$(BUILD)/ui/qt/Quenby
+
+# A .deb of the program, its desktop entry and its icon.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Timing against the bare system calls and the usual scripts; takes minutes.
+bench: build
+	$(BUILD)/bench/quenby_bench
 
 clean:
 	rm -rf $(BUILD)

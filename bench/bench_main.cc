@@ -1,0 +1,420 @@
+// Times renaming runs against the bare system calls they need and against
+// the scripts users write instead, and measures the engine's memory and
+// instructions per entry. Prints one table; exits non-zero only when a run
+// did not do what it should (a missed target is reported, not fatal).
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bare_loops.h"
+#include "child_process.h"
+#include "file_tree.h"
+#include "generated_file_system.h"
+#include "headless_dialog.h"
+#include "playlist_text.h"
+#include "measure.h"
+#include "posix_file_system.h"
+#include "report.h"
+#include "run_renaming.h"
+
+#ifndef QUENBY_BENCH_SCRIPTS
+#define QUENBY_BENCH_SCRIPTS "."
+#endif
+
+namespace quenby {
+namespace {
+
+struct Options {
+  uint32_t entries = 100000;
+  int runs = 5;
+  uint32_t shell_entries = 2000;
+  uint32_t python_entries = 100000;
+  uint32_t memory_small = 10000;
+  uint32_t memory_large = 1000005;
+  uint32_t callgrind_entries = 100000;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string name = argv[i];
+    long value = std::atol(argv[i + 1]);
+    if (value <= 0) return false;
+    if (name == "--entries") options->entries = value;
+    else if (name == "--runs") options->runs = static_cast<int>(value);
+    else if (name == "--shell-entries") options->shell_entries = value;
+    else if (name == "--python-entries") options->python_entries = value;
+    else if (name == "--memory-small") options->memory_small = value;
+    else if (name == "--memory-large") options->memory_large = value;
+    else if (name == "--callgrind-entries") options->callgrind_entries = value;
+    else return false;
+  }
+  return argc % 2 == 1;
+}
+
+int failures_seen = 0;
+
+void Check(bool ok, const std::string& what) {
+  if (ok) return;
+  ++failures_seen;
+  fprintf(stderr, "CHECK FAILED: %s\n", what.c_str());
+}
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string ReadTextFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+size_t CountLines(const std::string& text) {
+  return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// A numbering run on the generated file system: the child mode behind the
+// memory and instruction figures.
+int GeneratedRun(uint32_t entries) {
+  const std::string path = "generated.m3u";
+  GeneratedFileSystem fs(path, entries);
+  HeadlessDialog dialog(path, kIdNumberMode);
+  RunRenaming(&dialog, &fs);
+  long expected = std::min<uint32_t>(entries, 1000000);
+  printf("%ld\n", OwnPeakResidentKib());
+  return dialog.message() == kMessageSuccess && fs.renames() == expected ? 0
+                                                                          : 1;
+}
+
+// Every run's figures, to take the medians of.
+struct Timings {
+  std::vector<Sample> engine_number, engine_restore, engine_failures;
+  std::vector<Sample> bare_number, bare_restore, bare_writes,
+      bare_renames_and_writes;
+  std::vector<Sample> shell, python;
+};
+
+class Bench {
+ public:
+  Bench(const Options& options, std::string folder)
+      : options_(options), folder_(std::move(folder)) {}
+
+  void Prepare() {
+    playlist_ = folder_ + "/playlist.m3u";
+    shell_playlist_ = folder_ + "/shell.m3u";
+    python_playlist_ = folder_ + "/python.m3u";
+    WriteTextFile(playlist_, PlaylistText(options_.entries));
+    WriteTextFile(shell_playlist_, PlaylistText(options_.shell_entries));
+    WriteTextFile(python_playlist_, PlaylistText(options_.python_entries));
+    work_ = PrepareBareWork(options_.entries);
+  }
+
+  void Repetition(int index) {
+    std::string engine_tree = folder_ + "/engine";
+    std::string bare_tree = folder_ + "/bare";
+    // Which tree is made first and who runs first alternate independently,
+    // so that neither the age of a tree's metadata nor a drift of the
+    // machine favours one side.
+    bool engine_made_first = (index / 2) % 2 == 0;
+    for (int i = 0; i < 2; ++i) {
+      const std::string& tree = (i == 0) == engine_made_first ? engine_tree
+                                                             : bare_tree;
+      Check(CreateFileTree(tree, options_.entries), "tree made: " + tree);
+    }
+    bool engine_first = index % 2 == 0;
+    // Each side starts with nothing of the other's (or the tree making's)
+    // left to write back, which would otherwise stall whoever comes next.
+    auto both = [&](const std::function<void()>& engine,
+                    const std::function<void()>& bare) {
+      const std::function<void()>& first = engine_first ? engine : bare;
+      const std::function<void()>& second = engine_first ? bare : engine;
+      sync();
+      first();
+      sync();
+      second();
+    };
+    both([&] {
+      EngineRenames(engine_tree, kIdNumberMode, &timings_.engine_number);
+    }, [&] { BareRenames(bare_tree, true, &timings_.bare_number); });
+    both([&] {
+      EngineRenames(engine_tree, kIdRestoreMode, &timings_.engine_restore);
+    }, [&] { BareRenames(bare_tree, false, &timings_.bare_restore); });
+    both([&] { EngineFailures(engine_tree); },
+         [&] { BareFailures(bare_tree); });
+    RemoveTree(engine_tree);
+    RemoveTree(bare_tree);
+    Peers();
+  }
+
+  const Timings& timings() const { return timings_; }
+
+ private:
+  void InFolder(const std::string& folder, const std::function<void()>& work) {
+    Check(chdir(folder.c_str()) == 0, "enter " + folder);
+    work();
+    Check(chdir(folder_.c_str()) == 0, "leave " + folder);
+  }
+
+  Sample EngineRun(const std::string& tree, int mode, std::string* message) {
+    Sample sample;
+    InFolder(tree, [&] {
+      PosixFileSystem fs;
+      HeadlessDialog dialog(playlist_, mode);
+      sample = Measure([&] { RunRenaming(&dialog, &fs); });
+      *message = dialog.message();
+    });
+    return sample;
+  }
+
+  // A run that must rename every file; afterwards all carry the numbered
+  // names or all the plain ones.
+  void EngineRenames(const std::string& tree, int mode,
+                     std::vector<Sample>* samples) {
+    std::string message;
+    samples->push_back(EngineRun(tree, mode, &message));
+    bool numbered = mode == kIdNumberMode;
+    Check(message == kMessageSuccess, "engine run succeeds");
+    Check(CountEntryFiles(tree, options_.entries, numbered) == options_.entries,
+          "engine renamed every file");
+  }
+
+  // Removal again: no numbered file is left, so every entry fails.
+  void EngineFailures(const std::string& tree) {
+    std::string message;
+    timings_.engine_failures.push_back(
+        EngineRun(tree, kIdRestoreMode, &message));
+    Check(message == kMessageFailures, "engine failure run reports failures");
+    std::string log_path = tree + "/output.txt";
+    std::string log = ReadTextFile(log_path);
+    Check(CountLines(log) == options_.entries + 3,
+          "engine log has a line per entry");
+    Check(log.find(work_.failure_lines.back()) != std::string::npos,
+          "engine log holds the same lines as the bare loop");
+    unlink(log_path.c_str());
+  }
+
+  void BareRenames(const std::string& tree, bool numbering,
+                   std::vector<Sample>* samples) {
+    const std::vector<std::string>& from =
+        numbering ? work_.plain : work_.numbered;
+    const std::vector<std::string>& to =
+        numbering ? work_.numbered : work_.plain;
+    uint32_t failed = 0;
+    InFolder(tree, [&] {
+      samples->push_back(Measure([&] { failed = BareRenameLoop(from, to); }));
+    });
+    Check(failed == 0, "bare loop renames every file");
+  }
+
+  // The loop with the failing renames goes first, so that it finds the
+  // numbered names as uncached as the engine's run on its own tree did.
+  void BareFailures(const std::string& tree) {
+    uint32_t failed = 0;
+    InFolder(tree, [&] {
+      timings_.bare_renames_and_writes.push_back(Measure([&] {
+        failed = BareFailureLoop(work_, "renames-and-writes.txt", true);
+      }));
+      timings_.bare_writes.push_back(Measure(
+          [&] { BareFailureLoop(work_, "writes-only.txt", false); }));
+    });
+    Check(failed == options_.entries, "bare failure loop fails every rename");
+  }
+
+  void Peers() {
+    std::string shell_tree = folder_ + "/shell";
+    std::string python_tree = folder_ + "/python";
+    Check(CreateFileTree(shell_tree, options_.shell_entries), "shell tree made");
+    Check(CreateFileTree(python_tree, options_.python_entries),
+          "python tree made");
+    sync();
+    ChildResult shell = RunChild(
+        {"sh", QUENBY_BENCH_SCRIPTS "/peer_shell.sh", shell_playlist_},
+        shell_tree);
+    sync();
+    ChildResult python = RunChild(
+        {"python3", QUENBY_BENCH_SCRIPTS "/peer_python.py", python_playlist_},
+        python_tree);
+    Check(shell.ok && CountEntryFiles(shell_tree, options_.shell_entries,
+                                      true) == options_.shell_entries,
+          "shell loop numbered every file");
+    Check(python.ok && CountEntryFiles(python_tree, options_.python_entries,
+                                       true) == options_.python_entries,
+          "python script numbered every file");
+    timings_.shell.push_back(shell.cost);
+    timings_.python.push_back(python.cost);
+    RemoveTree(shell_tree);
+    RemoveTree(python_tree);
+  }
+
+  Options options_;
+  std::string folder_;
+  std::string playlist_, shell_playlist_, python_playlist_;
+  BareWork work_;
+  Timings timings_;
+};
+
+// Peak resident size of a numbering run over `entries` generated entries,
+// in KiB, the median over `runs` fresh processes.
+double PeakMemory(const std::string& program, uint32_t entries, int runs) {
+  std::vector<double> peaks;
+  for (int i = 0; i < runs; ++i) {
+    std::string output;
+    ChildResult child = RunChild(
+        {program, "--generated-run", std::to_string(entries)}, "", &output);
+    long peak = std::atol(output.c_str());
+    Check(child.ok && peak > 0, "generated run of " + std::to_string(entries));
+    peaks.push_back(static_cast<double>(peak));
+  }
+  return Median(peaks);
+}
+
+// Instructions the engine executes for a numbering run on the generated file
+// system, counted by callgrind inside RunRenaming only, with the file
+// system's playlist reads and renames toggled out again.
+double EngineInstructions(const std::string& program, uint32_t entries,
+                          const std::string& folder) {
+  std::string out = folder + "/callgrind.out";
+  std::string discarded;
+  ChildResult child = RunChild(
+      {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + out,
+       "--log-file=" + folder + "/callgrind.log",
+       "--toggle-collect=quenby::RunRenaming(*",
+       "--toggle-collect=*GeneratedPlaylist::Read(*",
+       "--toggle-collect=quenby::GeneratedFileSystem::Rename(*", program,
+       "--generated-run", std::to_string(entries)},
+      "", &discarded);
+  Check(child.ok, "callgrind run");
+  std::istringstream text(ReadTextFile(out));
+  std::string line;
+  double total = 0;
+  while (std::getline(text, line)) {
+    if (line.rfind("totals:", 0) == 0 || line.rfind("summary:", 0) == 0)
+      total = std::atof(line.c_str() + line.find(':') + 1);
+  }
+  Check(total > 0, "callgrind counted instructions");
+  return total;
+}
+
+std::string FileSystemName(const std::string& folder) {
+  struct statfs info;
+  if (statfs(folder.c_str(), &info) != 0) return "unknown";
+  switch (static_cast<unsigned long>(info.f_type)) {
+    case 0xEF53: return "ext4";
+    case 0x01021994: return "tmpfs";
+    case 0x9123683E: return "btrfs";
+    case 0x58465342: return "xfs";
+    case 0x794C7630: return "overlayfs";
+  }
+  char hex[32];
+  snprintf(hex, sizeof hex, "type 0x%lx", static_cast<unsigned long>(info.f_type));
+  return hex;
+}
+
+std::string MachineDescription(const std::string& folder) {
+  std::string cpu = "unknown CPU";
+  std::istringstream info(ReadTextFile("/proc/cpuinfo"));
+  std::string line;
+  while (std::getline(info, line)) {
+    if (line.rfind("model name", 0) == 0) {
+      cpu = line.substr(line.find(':') + 2);
+      break;
+    }
+  }
+  struct utsname name;
+  uname(&name);
+  char text[512];
+  snprintf(text, sizeof text, "%s, %ld cores, %s %s %s, temporary files on %s",
+           cpu.c_str(), sysconf(_SC_NPROCESSORS_ONLN), name.sysname,
+           name.release, name.machine, FileSystemName(folder).c_str());
+  return text;
+}
+
+int Main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "--generated-run") == 0)
+    return GeneratedRun(static_cast<uint32_t>(std::atol(argv[2])));
+
+  Options options;
+  if (!ParseOptions(argc, argv, &options)) {
+    fprintf(stderr,
+            "usage: %s [--entries N] [--runs R] [--shell-entries N] "
+            "[--python-entries N] [--memory-small N] [--memory-large N] "
+            "[--callgrind-entries N]\n",
+            argv[0]);
+    return 2;
+  }
+  std::string program = OwnProgramPath();
+  const char* tmp = getenv("TMPDIR");
+  std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") +
+                        "/quenby-bench-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (!mkdtemp(name.data())) {
+    perror("mkdtemp");
+    return 1;
+  }
+  std::string folder = name.data();
+
+  time_t now = time(nullptr);
+  char date[64];
+  strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", gmtime(&now));
+  printf("Quenby benchmark, %s\n%s\n", date, MachineDescription(folder).c_str());
+  printf("%d runs of each figure\n\n", options.runs);
+  fflush(stdout);
+
+  Bench bench(options, folder);
+  bench.Prepare();
+  if (chdir(folder.c_str()) != 0) return 1;
+  for (int i = 0; i < options.runs; ++i) {
+    fprintf(stderr, "run %d of %d\n", i + 1, options.runs);
+    bench.Repetition(i);
+  }
+
+  Figures figures;
+  figures.entries = options.entries;
+  figures.shell_entries = options.shell_entries;
+  figures.python_entries = options.python_entries;
+  figures.memory_small = options.memory_small;
+  figures.memory_large = options.memory_large;
+  figures.callgrind_entries = options.callgrind_entries;
+  const Timings& t = bench.timings();
+  figures.number = Median(t.engine_number);
+  figures.restore = Median(t.engine_restore);
+  figures.failures = Median(t.engine_failures);
+  figures.bare_number = Median(t.bare_number);
+  figures.bare_restore = Median(t.bare_restore);
+  figures.bare_writes = Median(t.bare_writes);
+  figures.bare_renames_and_writes = Median(t.bare_renames_and_writes);
+  figures.shell = Median(t.shell);
+  figures.python = Median(t.python);
+  fprintf(stderr, "memory and instructions\n");
+  figures.small_kib = PeakMemory(program, options.memory_small, options.runs);
+  figures.large_kib = PeakMemory(program, options.memory_large, options.runs);
+  figures.instructions =
+      EngineInstructions(program, options.callgrind_entries, folder);
+
+  PrintTable(figures);
+  if (chdir("/") != 0) return 1;
+  RemoveTree(folder);
+  if (failures_seen > 0) {
+    fprintf(stderr, "%d checks failed\n", failures_seen);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace quenby
+
+int main(int argc, char** argv) { return quenby::Main(argc, argv); }
