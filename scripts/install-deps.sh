@@ -7,7 +7,7 @@ packages="cmake make g++ libgtest-dev python3
 dosfstools fusefat fuse3
 qt6-base-dev xvfb xauth dpkg-dev file
 clang-14 libclang-rt-14-dev valgrind
-g++-mingw-w64-i686 wine wine32:i386"
+g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64"
 
 missing=""
 for package in $packages; do

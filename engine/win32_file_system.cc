@@ -1,0 +1,109 @@
+#include "win32_file_system.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace quenby {
+
+namespace {
+
+class CrtInputFile : public InputFile {
+ public:
+  CrtInputFile(int fd, long long size) : fd_(fd), left_(size) {}
+  ~CrtInputFile() override { _close(fd_); }
+
+  long Read(char* buffer, size_t size) override {
+    // Only what the file held when it was opened is read, so that a file
+    // that grows while we read it (our own log, say) cannot keep us here.
+    if (left_ <= 0) return 0;
+    size = static_cast<size_t>(
+        std::min<long long>({static_cast<long long>(size), left_, INT_MAX}));
+    int count = _read(fd_, buffer, static_cast<unsigned>(size));
+    if (count < 0) return -1;
+    left_ -= count;
+    return count;
+  }
+
+ private:
+  int fd_;
+  long long left_;
+};
+
+class CrtOutputFile : public OutputFile {
+ public:
+  explicit CrtOutputFile(int fd) : fd_(fd) {}
+  ~CrtOutputFile() override { _close(fd_); }
+
+  bool Write(const char* data, size_t size) override {
+    while (size > 0) {
+      unsigned chunk = static_cast<unsigned>(std::min<size_t>(size, INT_MAX));
+      int count = _write(fd_, data, chunk);
+      if (count <= 0) return false;
+      data += count;
+      size -= static_cast<size_t>(count);
+    }
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+bool Win32FileSystem::IsReadable(const std::string& path) {
+  return _access(path.c_str(), 4) != -1;
+}
+
+std::unique_ptr<InputFile> Win32FileSystem::OpenPlaylist(
+    const std::string& path) {
+  // Binary: the playlist reader drops the carriage return before a line feed
+  // itself, and a text-mode read would also stop at the first Ctrl-Z.
+  int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
+  if (fd < 0) return nullptr;
+  // A device such as CON opens fine but would wait for input forever.
+  struct _stati64 info;
+  if (_fstati64(fd, &info) != 0 || (info.st_mode & _S_IFMT) != _S_IFREG) {
+    _close(fd);
+    return nullptr;
+  }
+  return std::make_unique<CrtInputFile>(fd, info.st_size);
+}
+
+bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
+  // The runtime's rename fails when the new name exists: it never replaces.
+  return rename(from.c_str(), to.c_str()) == 0;
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::CreateLog(
+    const std::string& name) {
+  // Binary, since the log writes its own CR LF line ends.
+  int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
+                 _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  return std::make_unique<CrtOutputFile>(fd);
+}
+
+bool Win32FileSystem::Delete(const std::string& name) {
+  return DeleteFileA(name.c_str()) != 0;
+}
+
+LocalTime Win32FileSystem::Now() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  LocalTime time;
+  time.year = now.wYear;
+  time.month = now.wMonth;
+  time.day = now.wDay;
+  time.hour = now.wHour;
+  time.minute = now.wMinute;
+  return time;
+}
+
+}  // namespace quenby

@@ -1,0 +1,24 @@
+// The file system of Windows, through the C runtime and the kernel's ANSI
+// calls: paths are the playlist's bytes, unchanged, in the ANSI code page.
+#ifndef QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_
+#define QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_
+
+#include <string>
+
+#include "file_system.h"
+
+namespace quenby {
+
+class Win32FileSystem : public FileSystem {
+ public:
+  bool IsReadable(const std::string& path) override;
+  std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
+  bool Rename(const std::string& from, const std::string& to) override;
+  std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
+  bool Delete(const std::string& name) override;
+  LocalTime Now() override;
+};
+
+}  // namespace quenby
+
+#endif  // QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_

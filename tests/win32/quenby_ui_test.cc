@@ -1,0 +1,503 @@
+// Drives Quenby.exe from outside, as a user would: finds its dialog by the
+// title, types, clicks and presses keys through window messages, reads the
+// message box that the dialog owns and checks the files on disk.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "resource.h"
+#include "run_renaming.h"
+#include "win32_temp_dir.h"
+
+namespace quenby {
+namespace {
+
+constexpr char kTitle[] = "Quenby Playlist Maker 2.0";
+constexpr DWORD kPatience = 10000;  // ms to wait for a window or an exit
+
+// The folder of this test program, where Quenby.exe lands too.
+std::string BuildFolder() {
+  char path[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string folder = path;
+  return folder.substr(0, folder.find_last_of('\\'));
+}
+
+// By WM_GETTEXT: GetWindowText gives only the first text of another
+// process's controls.
+std::string WindowText(HWND window) {
+  char text[1024] = "";
+  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+std::string ClassName(HWND window) {
+  char name[256] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+struct Search {
+  DWORD process;
+  HWND owner;
+  std::string title;
+  HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != search->process || !IsWindowVisible(window) ||
+      ClassName(window) != "#32770")
+    return TRUE;
+  if (search->owner && GetWindow(window, GW_OWNER) != search->owner)
+    return TRUE;
+  if (!search->title.empty() && WindowText(window) != search->title)
+    return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// A visible dialog of `process`, owned by `owner` (any when null) and
+// titled `title` (any when empty); null when none comes in time.
+HWND WaitForDialog(DWORD process, HWND owner, const std::string& title) {
+  for (DWORD waited = 0; waited < kPatience; waited += 20) {
+    Search search = {process, owner, title, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    Sleep(20);
+  }
+  return nullptr;
+}
+
+// Presses and releases a key on whatever has the focus in `window`'s thread,
+// the way the dialog's own message loop sees a key press.
+void PressKey(HWND window, WORD key) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  HWND target = info.hwndFocus ? info.hwndFocus : window;
+  PostMessageA(target, WM_KEYDOWN, key, 1);
+  PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+HWND Focus(HWND window) {
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus;
+}
+
+// Waits until the focus in `window`'s thread is on control `id`.
+bool WaitForFocus(HWND window, int id) {
+  for (DWORD waited = 0; waited < 2000; waited += 10) {
+    HWND focus = Focus(window);
+    if (focus && GetDlgCtrlID(focus) == id) return true;
+    Sleep(10);
+  }
+  return false;
+}
+
+struct MessageBoxSeen {
+  std::string caption;
+  std::string text;
+  bool has_icon = false;
+  std::vector<std::string> buttons;
+};
+
+class QuenbyUiTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(); }
+
+  void TearDown() override {
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 1);
+      WaitForSingleObject(process_.hProcess, kPatience);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+
+  // Starts Quenby.exe in the test's folder, with arguments that it must
+  // ignore, and waits for its dialog.
+  void Start() {
+    std::string command = "\"" + BuildFolder() + "\\Quenby.exe\" ignored.m3u /x";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
+                               nullptr, dir_.path().c_str(), &startup,
+                               &process_));
+    WaitForInputIdle(process_.hProcess, kPatience);
+    dialog_ = WaitForDialog(process_.dwProcessId, nullptr, kTitle);
+    ASSERT_NE(nullptr, dialog_);
+  }
+
+  HWND Control(int id) { return GetDlgItem(dialog_, id); }
+
+  void SetPath(const std::string& path) {
+    SendMessageA(Control(IDC_PATH), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(path.c_str()));
+  }
+
+  void Click(int id) { PostMessageA(Control(id), BM_CLICK, 0, 0); }
+
+  // Clicks Run, reads the one message box that the run shows, presses its
+  // OK and waits until the run is over.
+  MessageBoxSeen Run() {
+    MessageBoxSeen seen;
+    Click(IDC_RUN);
+    HWND box = WaitForDialog(process_.dwProcessId, dialog_, "");
+    EXPECT_NE(nullptr, box);
+    if (!box) return seen;
+    seen.caption = WindowText(box);
+    for (HWND child = GetWindow(box, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      if (!IsWindowVisible(child)) continue;
+      std::string kind = ClassName(child);
+      LONG style = GetWindowLongA(child, GWL_STYLE);
+      if (kind == "Button") {
+        seen.buttons.push_back(WindowText(child));
+      } else if (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
+        seen.has_icon = SendMessageA(child, STM_GETICON, 0, 0) != 0;
+      } else if (kind == "Static" && !WindowText(child).empty()) {
+        seen.text = WindowText(child);
+      }
+    }
+    PostMessageA(FindWindowExA(box, nullptr, "Button", nullptr), BM_CLICK, 0,
+                 0);
+    for (DWORD waited = 0; IsWindow(box) && waited < kPatience; waited += 20)
+      Sleep(20);
+    EXPECT_FALSE(IsWindow(box));
+    return seen;
+  }
+
+  bool Ended() {
+    return WaitForSingleObject(process_.hProcess, kPatience) == WAIT_OBJECT_0;
+  }
+
+  std::string Path(const std::string& name) { return dir_.path() + "\\" + name; }
+
+  TempDir dir_;
+  PROCESS_INFORMATION process_ = {};
+  HWND dialog_ = nullptr;
+};
+
+// The header line of the log, and nothing after it.
+void ExpectHeaderOnly(const std::string& log) {
+  ASSERT_NE(std::string::npos, log.find(" -\r\n")) << log;
+  EXPECT_EQ(log.find(" -\r\n") + 4, log.size()) << log;
+}
+
+TEST_F(QuenbyUiTest, TheControlsAreThoseOfTheTemplateInTabOrder) {
+  struct Expected {
+    int id;
+    const char* kind;
+    const char* text;
+    LONG style_bits;  // Must all be set.
+    bool tab_stop;
+  };
+  const Expected expected[] = {
+      {IDCANCEL, "Button", "Exit", BS_PUSHBUTTON, true},
+      {IDC_RUN, "Button", "Run", BS_PUSHBUTTON, true},
+      {-1, "Static", "Playlist Path:", SS_LEFT, false},
+      {IDC_BROWSE, "Button", "Browse", BS_PUSHBUTTON, true},
+      {IDC_PATH, "Edit", "", ES_AUTOHSCROLL, true},
+      {IDC_NUMBER_MODE, "Button",
+       "Rename mp3 files so they will play in the order you specified in the "
+       "playlist",
+       BS_AUTORADIOBUTTON | WS_GROUP, false},
+      {IDC_RESTORE_MODE, "Button", "Rename mp3 files back to normal",
+       BS_AUTORADIOBUTTON, false},
+  };
+  HWND child = GetWindow(dialog_, GW_CHILD);
+  for (const Expected& want : expected) {
+    ASSERT_NE(nullptr, child) << want.text;
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    EXPECT_EQ(want.id, static_cast<int>(static_cast<short>(GetDlgCtrlID(child))));
+    EXPECT_EQ(want.kind, ClassName(child));
+    EXPECT_EQ(want.text, WindowText(child));
+    EXPECT_EQ(want.style_bits, style & want.style_bits) << want.text;
+    EXPECT_EQ(want.tab_stop, (style & WS_TABSTOP) != 0) << want.text;
+    if (std::string(want.kind) == "Button") {
+      EXPECT_NE(BS_DEFPUSHBUTTON, style & BS_TYPEMASK) << want.text;
+    }
+    if (want.id == IDC_PATH) {  // The border may come as a sunken edge.
+      EXPECT_TRUE((style & WS_BORDER) ||
+                  (GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
+    }
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(nullptr, child);
+
+  LONG style = GetWindowLongA(dialog_, GWL_STYLE);
+  EXPECT_TRUE(style & WS_SYSMENU);
+  EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
+  EXPECT_TRUE(GetWindowLongA(dialog_, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+
+  // The focus starts on Exit; Tab goes Run, Browse, the path field, Exit.
+  EXPECT_TRUE(WaitForFocus(dialog_, IDCANCEL));
+  for (int id : {IDC_RUN, IDC_BROWSE, IDC_PATH, IDCANCEL}) {
+    PressKey(dialog_, VK_TAB);
+    EXPECT_TRUE(WaitForFocus(dialog_, id)) << id;
+  }
+}
+
+TEST_F(QuenbyUiTest, ThePathIsCheckedBeforeTheMode) {
+  MessageBoxSeen seen = Run();  // Empty path field, no mode.
+  EXPECT_EQ(kMessageNotReadable, seen.text);
+  EXPECT_EQ("Quenby", seen.caption);
+  EXPECT_FALSE(seen.has_icon);
+  EXPECT_EQ(std::vector<std::string>{"OK"}, seen.buttons);
+  ExpectHeaderOnly(ReadFile(Path("output.txt")));
+
+  SetPath(Path("missing.m3u"));
+  Click(IDC_NUMBER_MODE);
+  EXPECT_EQ(kMessageNotReadable, Run().text);
+  ExpectHeaderOnly(ReadFile(Path("output.txt")));
+}
+
+TEST_F(QuenbyUiTest, AModeMustBeChosen) {
+  WriteFile(Path("list.m3u"), "M\\a.mp3\r\n");
+  WriteFile(Path("M\\a.mp3"), "a");
+  SetPath(Path("list.m3u"));
+  MessageBoxSeen seen = Run();
+  EXPECT_EQ(kMessageNoMode, seen.text);
+  EXPECT_EQ("Quenby", seen.caption);
+  ExpectHeaderOnly(ReadFile(Path("output.txt")));
+  EXPECT_EQ("a", ReadFile(Path("M\\a.mp3")));
+}
+
+TEST_F(QuenbyUiTest, NumbersAndRestoresThenKeepsPathAndMode) {
+  WriteFile(Path("M\\one.mp3"), "1");
+  WriteFile(Path("M\\two.mp3"), "2");
+  WriteFile(Path("list.m3u"),
+            "#EXTM3U\r\n" + Path("M\\one.mp3") + "\r\n" + Path("M\\two.mp3"));
+  WriteFile(Path("output.txt"), "an old log");
+  SetPath(Path("list.m3u"));
+
+  Click(IDC_NUMBER_MODE);
+  EXPECT_EQ(kMessageSuccess, Run().text);
+  EXPECT_EQ("1", ReadFile(Path("M\\000001one.mp3")));
+  EXPECT_EQ("2", ReadFile(Path("M\\000002two.mp3")));
+  EXPECT_FALSE(Exists(Path("M\\one.mp3")));
+  EXPECT_FALSE(Exists(Path("output.txt")));
+  // The run leaves the path field and the mode buttons as they were.
+  EXPECT_EQ(Path("list.m3u"), WindowText(Control(IDC_PATH)));
+  EXPECT_EQ(BST_CHECKED, SendMessageA(Control(IDC_NUMBER_MODE), BM_GETCHECK, 0, 0));
+
+  Click(IDC_RESTORE_MODE);
+  EXPECT_EQ(kMessageSuccess, Run().text);
+  EXPECT_EQ(BST_UNCHECKED,
+            SendMessageA(Control(IDC_NUMBER_MODE), BM_GETCHECK, 0, 0));
+  EXPECT_EQ("1", ReadFile(Path("M\\one.mp3")));
+  EXPECT_EQ("2", ReadFile(Path("M\\two.mp3")));
+  EXPECT_FALSE(Exists(Path("M\\000001one.mp3")));
+}
+
+TEST_F(QuenbyUiTest, FailuresInBothModesAreLogged) {
+  WriteFile(Path("M\\a.mp3"), "a");
+  WriteFile(Path("M\\000001a.mp3"), "already there");
+  WriteFile(Path("list.m3u"), "M\\a.mp3\r\n");
+  SetPath("list.m3u");  // Relative to the program's current directory.
+
+  Click(IDC_NUMBER_MODE);
+  EXPECT_EQ(kMessageFailures, Run().text);
+  EXPECT_EQ("a", ReadFile(Path("M\\a.mp3")));
+  EXPECT_EQ("already there", ReadFile(Path("M\\000001a.mp3")));
+  std::string log = ReadFile(Path("output.txt"));
+  EXPECT_NE(std::string::npos,
+            log.find(" -\r\nPlaylist #1: M\\a.mp3 could not be renamed to "
+                     "M\\000001a.mp3\r\n\r\n\r\n"))
+      << log;
+
+  DeleteFileA(Path("M\\a.mp3").c_str());
+  Click(IDC_RESTORE_MODE);
+  EXPECT_EQ(kMessageSuccess, Run().text);
+  EXPECT_EQ("already there", ReadFile(Path("M\\a.mp3")));
+
+  WriteFile(Path("M\\000001a.mp3"), "another");
+  EXPECT_EQ(kMessageFailures, Run().text);
+  EXPECT_EQ("already there", ReadFile(Path("M\\a.mp3")));
+  EXPECT_EQ("another", ReadFile(Path("M\\000001a.mp3")));
+  EXPECT_NE(std::string::npos,
+            ReadFile(Path("output.txt"))
+                .find("Playlist #1: M\\000001a.mp3 could not be renamed to "
+                      "M\\a.mp3\r\n"));
+}
+
+TEST_F(QuenbyUiTest, AFolderCannotBeOpened) {
+  CreateDirectoryA(Path("folder").c_str(), nullptr);
+  SetPath(Path("folder"));
+  Click(IDC_RESTORE_MODE);
+  EXPECT_EQ(kMessageCannotOpen, Run().text);
+  ExpectHeaderOnly(ReadFile(Path("output.txt")));
+}
+
+TEST_F(QuenbyUiTest, TheAboutBoxOpensFromTheSystemMenuAndCloses) {
+  for (WORD key : {VK_RETURN, VK_ESCAPE}) {
+    // The system keeps the low four bits of a command for itself.
+    PostMessageA(dialog_, WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
+    HWND about = WaitForDialog(process_.dwProcessId, dialog_, "About Quenby");
+    ASSERT_NE(nullptr, about);
+    EXPECT_FALSE(IsWindowEnabled(dialog_));  // Modal over the main dialog.
+    HWND icon = GetWindow(about, GW_CHILD);
+    ASSERT_NE(nullptr, icon);
+    EXPECT_EQ(SS_ICON, GetWindowLongA(icon, GWL_STYLE) & SS_TYPEMASK);
+    EXPECT_NE(0, SendMessageA(icon, STM_GETICON, 0, 0));
+    HWND text = GetWindow(icon, GW_HWNDNEXT);
+    EXPECT_EQ("Quenby Version 2.0", WindowText(text));
+    EXPECT_TRUE(GetWindowLongA(text, GWL_STYLE) & SS_NOPREFIX);
+    HWND ok = GetWindow(text, GW_HWNDNEXT);
+    EXPECT_EQ("OK", WindowText(ok));
+    EXPECT_EQ(IDOK, GetDlgCtrlID(ok));
+    EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongA(ok, GWL_STYLE) & BS_TYPEMASK);
+    EXPECT_EQ(nullptr, GetWindow(ok, GW_HWNDNEXT));
+    EXPECT_TRUE(WaitForFocus(about, IDOK));
+    PressKey(about, key);
+    for (DWORD waited = 0; IsWindow(about) && waited < kPatience; waited += 20)
+      Sleep(20);
+    EXPECT_FALSE(IsWindow(about)) << key;
+    EXPECT_TRUE(IsWindow(dialog_));
+  }
+}
+
+TEST_F(QuenbyUiTest, TheSystemMenuEndsWithTheAboutItem) {
+  // Another process's menus cannot be read under Wine, so the menu is used
+  // by keys: Up in a freshly opened menu lands on its last item. (The item's
+  // text is string 101, checked in the program file.)
+  PostMessageA(dialog_, WM_SYSCOMMAND, SC_KEYMENU, ' ');
+  HWND popup = nullptr;
+  for (DWORD waited = 0; waited < kPatience; waited += 20) {
+    popup = FindWindowA("#32768", nullptr);
+    if (popup && IsWindowVisible(popup)) break;
+    Sleep(20);
+  }
+  ASSERT_TRUE(popup && IsWindowVisible(popup));
+  PostMessageA(dialog_, WM_KEYDOWN, VK_UP, 1);
+  PostMessageA(dialog_, WM_KEYDOWN, VK_RETURN, 1);
+  HWND about = WaitForDialog(process_.dwProcessId, dialog_, "About Quenby");
+  ASSERT_NE(nullptr, about);
+  PressKey(about, VK_ESCAPE);
+  for (DWORD waited = 0; IsWindow(about) && waited < kPatience; waited += 20)
+    Sleep(20);
+  EXPECT_FALSE(IsWindow(about));
+}
+
+TEST_F(QuenbyUiTest, BrowseFillsThePathFieldUnlessCancelled) {
+  constexpr int kFileNameBox = 0x47C;  // The open dialog's file name box
+  CreateDirectoryA(Path("lists").c_str(), nullptr);
+  SetPath("typed before");
+
+  Click(IDC_BROWSE);
+  HWND open = WaitForDialog(process_.dwProcessId, dialog_, "");
+  ASSERT_NE(nullptr, open);
+  constexpr int kFileTypeBox = 0x470, kReadOnlyBox = 0x410;
+  EXPECT_EQ("MP3 Playlists", WindowText(GetDlgItem(open, kFileTypeBox)));
+  HWND read_only = GetDlgItem(open, kReadOnlyBox);
+  EXPECT_TRUE(read_only == nullptr || !IsWindowVisible(read_only));
+  PostMessageA(GetDlgItem(open, IDCANCEL), BM_CLICK, 0, 0);
+  for (DWORD waited = 0; IsWindow(open) && waited < kPatience; waited += 20)
+    Sleep(20);
+  EXPECT_EQ("typed before", WindowText(Control(IDC_PATH)));
+
+  // A file that does not exist, in a folder that does, is taken.
+  Click(IDC_BROWSE);
+  open = WaitForDialog(process_.dwProcessId, dialog_, "");
+  ASSERT_NE(nullptr, open);
+  std::string chosen = Path("lists\\new.m3u");
+  SendMessageA(GetDlgItem(open, kFileNameBox), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(chosen.c_str()));
+  PostMessageA(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
+  for (DWORD waited = 0; IsWindow(open) && waited < kPatience; waited += 20)
+    Sleep(20);
+  EXPECT_FALSE(IsWindow(open));
+  EXPECT_EQ(chosen, WindowText(Control(IDC_PATH)));
+}
+
+TEST_F(QuenbyUiTest, EnterInThePathFieldEndsTheProgram) {
+  WriteFile(Path("list.m3u"), "M\\a.mp3\r\n");
+  WriteFile(Path("M\\a.mp3"), "a");
+  SetPath(Path("list.m3u"));
+  Click(IDC_NUMBER_MODE);
+  PostMessageA(Control(IDC_PATH), WM_KEYDOWN, VK_RETURN, 1);
+  EXPECT_TRUE(Ended());
+  EXPECT_EQ("a", ReadFile(Path("M\\a.mp3")));  // No run happened.
+  EXPECT_FALSE(Exists(Path("output.txt")));
+}
+
+TEST_F(QuenbyUiTest, ExitEscapeAndTheCloseBoxEndTheProgram) {
+  Click(IDCANCEL);
+  EXPECT_TRUE(Ended());
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+  Start();
+  PressKey(dialog_, VK_ESCAPE);
+  EXPECT_TRUE(Ended());
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+  Start();
+  PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(Ended());
+}
+
+// Writes the whole screen to `path` as a 24-bit BMP.
+bool SaveScreen(const std::string& path) {
+  int width = GetSystemMetrics(SM_CXSCREEN);
+  int height = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+  SelectObject(memory, old);
+
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  int stride = (width * 3 + 3) & ~3;
+  std::string pixels(static_cast<size_t>(stride) * height, '\0');
+  GetDIBits(memory, bitmap, 0, height, &pixels[0],
+            reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  FILE* out = fopen(path.c_str(), "wb");
+  if (!out) return false;
+  fwrite(&file, sizeof file, 1, out);
+  fwrite(&info, sizeof info, 1, out);
+  fwrite(pixels.data(), 1, pixels.size(), out);
+  return fclose(out) == 0;
+}
+
+TEST_F(QuenbyUiTest, Screenshot) {
+  // Both dialogs side by side: the main one with a path and a mode, the
+  // About box moved to its right.
+  SetPath("C:\\Music\\Road trip.m3u");
+  Click(IDC_NUMBER_MODE);
+  SetWindowPos(dialog_, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  PostMessageA(dialog_, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  HWND about = WaitForDialog(process_.dwProcessId, dialog_, "About Quenby");
+  ASSERT_NE(nullptr, about);
+  RECT main_rect;
+  GetWindowRect(dialog_, &main_rect);
+  SetWindowPos(about, nullptr, main_rect.right + 10, main_rect.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER);
+  Sleep(1000);  // Let both finish painting.
+  EXPECT_TRUE(SaveScreen(BuildFolder() + "\\quenby-dialogs.bmp"));
+  PressKey(about, VK_ESCAPE);
+}
+
+}  // namespace
+}  // namespace quenby

@@ -1,0 +1,193 @@
+// Reads the built Quenby.exe as a file, the way Explorer does: its version
+// block, its icon and its string table, and the kind of program it is.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "resource.h"
+#include "win32_temp_dir.h"
+
+namespace quenby {
+namespace {
+
+// The program under test: the first argument, else Quenby.exe beside us.
+// A second argument "i386" asks for the 32-bit program that is shipped.
+std::string g_program;
+bool g_i386_only = false;
+
+std::string Value(const std::string& data, const std::string& name) {
+  void* value = nullptr;
+  UINT length = 0;
+  std::string query = "\\StringFileInfo\\040904b0\\" + name;
+  if (!VerQueryValueA(data.data(), query.c_str(), &value, &length))
+    return "<none>";
+  return std::string(static_cast<const char*>(value)).substr(0, length);
+}
+
+TEST(VersionBlockTest, FieldForField) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(g_program.c_str(), &ignored);
+  ASSERT_NE(0u, size) << g_program;
+  std::string data(size, '\0');
+  ASSERT_TRUE(GetFileVersionInfoA(g_program.c_str(), 0, size, &data[0]));
+
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueA(data.data(), "\\",
+                             reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(0x00020000u, fixed->dwFileVersionMS);
+  EXPECT_EQ(0x00000001u, fixed->dwFileVersionLS);
+  EXPECT_EQ(0x00020000u, fixed->dwProductVersionMS);
+  EXPECT_EQ(0x00000001u, fixed->dwProductVersionLS);
+  EXPECT_EQ(0x3Fu, fixed->dwFileFlagsMask);
+  EXPECT_EQ(static_cast<DWORD>(VS_FF_DEBUG), fixed->dwFileFlags);
+  EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), fixed->dwFileOS);
+  EXPECT_EQ(static_cast<DWORD>(VFT_APP), fixed->dwFileType);
+  EXPECT_EQ(0u, fixed->dwFileSubtype);
+
+  struct Field {
+    const char* name;
+    const char* value;
+  };
+  const Field fields[] = {
+      {"Comments", ""},
+      {"CompanyName", ""},
+      {"FileDescription", "Quenby MFC Application"},
+      {"FileVersion", "2, 0, 0, 1"},
+      {"InternalName", "Quenby"},
+      {"LegalTrademarks", ""},
+      {"OriginalFilename", "Quenby.EXE"},
+      {"PrivateBuild", ""},
+      {"ProductName", "Quenby Application"},
+      {"ProductVersion", "2, 0, 0, 1"},
+      {"SpecialBuild", ""},
+  };
+  for (const Field& field : fields)
+    EXPECT_EQ(field.value, Value(data, field.name)) << field.name;
+
+  WORD* translation = nullptr;
+  ASSERT_TRUE(VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+                             reinterpret_cast<void**>(&translation), &length));
+  ASSERT_EQ(4u, length);
+  EXPECT_EQ(0x0409, translation[0]);
+  EXPECT_EQ(0x04B0, translation[1]);
+}
+
+TEST(VersionBlockTest, IconAndStrings) {
+  HMODULE module = LoadLibraryExA(
+      g_program.c_str(), nullptr,
+      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(nullptr, module) << g_program;
+
+  // The icon group: a 32x32 and a 16x16 image, both 16 colours.
+  HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(IDR_MAINFRAME),
+                              reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
+  ASSERT_NE(nullptr, group);
+  const BYTE* dir = static_cast<const BYTE*>(
+      LockResource(LoadResource(module, group)));
+  ASSERT_NE(nullptr, dir);
+  WORD count = *reinterpret_cast<const WORD*>(dir + 4);
+  ASSERT_EQ(2, count);
+  for (int i = 0; i < count; ++i) {
+    const BYTE* entry = dir + 6 + 14 * i;  // GRPICONDIRENTRY
+    int size = i == 0 ? 32 : 16;
+    EXPECT_EQ(size, entry[0]);
+    EXPECT_EQ(size, entry[1]);
+    EXPECT_EQ(16, entry[2]);                                       // colours
+    EXPECT_EQ(4, *reinterpret_cast<const WORD*>(entry + 6));       // bits
+    WORD id = *reinterpret_cast<const WORD*>(entry + 12);
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(id),
+                                     reinterpret_cast<LPCSTR>(RT_ICON)));
+  }
+
+  // String 101 alone in the string table.
+  char text[64] = "";
+  EXPECT_EQ(16, LoadStringA(module, IDS_ABOUTBOX, text, sizeof text));
+  EXPECT_STREQ("&About Quenby...", text);
+  for (UINT id = 96; id < 112; ++id) {
+    if (id != IDS_ABOUTBOX) {
+      EXPECT_EQ(0, LoadStringA(module, id, text, sizeof text)) << id;
+    }
+  }
+
+  for (int id : {IDD_ABOUTBOX, IDD_QUENBY_DIALOG}) {
+    EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(id),
+                                     reinterpret_cast<LPCSTR>(RT_DIALOG)))
+        << id;
+  }
+  FreeLibrary(module);
+}
+
+// A windowed program with the C++ runtime inside: it needs no DLL that a bare
+// Windows lacks.
+TEST(VersionBlockTest, AWindowsProgramThatStandsAlone) {
+  std::string image = ReadFile(g_program);
+  ASSERT_GT(image.size(), 0x40u);
+  DWORD pe = *reinterpret_cast<const DWORD*>(&image[0x3C]);
+  ASSERT_EQ(0, image.compare(pe, 4, std::string("PE\0\0", 4)));
+  const IMAGE_FILE_HEADER* header =
+      reinterpret_cast<const IMAGE_FILE_HEADER*>(&image[pe + 4]);
+  WORD magic = *reinterpret_cast<const WORD*>(&image[pe + 24]);
+  // Subsystem sits at the same place in both optional header kinds.
+  WORD subsystem = *reinterpret_cast<const WORD*>(&image[pe + 24 + 68]);
+  EXPECT_EQ(IMAGE_SUBSYSTEM_WINDOWS_GUI, subsystem);
+  if (g_i386_only || header->Machine == IMAGE_FILE_MACHINE_I386) {
+    EXPECT_EQ(IMAGE_FILE_MACHINE_I386, header->Machine);
+    EXPECT_EQ(IMAGE_NT_OPTIONAL_HDR32_MAGIC, magic);
+  } else {
+    EXPECT_EQ(IMAGE_FILE_MACHINE_AMD64, header->Machine);
+  }
+
+  // The imported DLLs, by the import directory: none of the compiler's own
+  // (libstdc++, libgcc, libwinpthread) may be among them.
+  bool pe32 = magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
+  size_t directories = pe + 24 + (pe32 ? 96 : 112);
+  DWORD import_rva = *reinterpret_cast<const DWORD*>(
+      &image[directories + 8 * IMAGE_DIRECTORY_ENTRY_IMPORT]);
+  const IMAGE_SECTION_HEADER* sections =
+      reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+          &image[pe + 24 + header->SizeOfOptionalHeader]);
+  auto offset = [&](DWORD rva) -> size_t {
+    for (int i = 0; i < header->NumberOfSections; ++i) {
+      const IMAGE_SECTION_HEADER& section = sections[i];
+      if (rva >= section.VirtualAddress &&
+          rva < section.VirtualAddress + section.SizeOfRawData)
+        return rva - section.VirtualAddress + section.PointerToRawData;
+    }
+    return 0;
+  };
+  std::vector<std::string> dlls;
+  for (size_t at = offset(import_rva); at && at + 20 <= image.size();
+       at += 20) {
+    const IMAGE_IMPORT_DESCRIPTOR* entry =
+        reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(&image[at]);
+    if (entry->Name == 0) break;
+    dlls.push_back(image.c_str() + offset(entry->Name));
+  }
+  EXPECT_FALSE(dlls.empty());
+  for (const std::string& dll : dlls) {
+    EXPECT_NE(0, _strnicmp(dll.c_str(), "lib", 3)) << dll;
+  }
+}
+
+}  // namespace
+}  // namespace quenby
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc > 1) {
+    quenby::g_program = argv[1];
+    quenby::g_i386_only = argc > 2 && std::string(argv[2]) == "i386";
+  } else {
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder = path;
+    quenby::g_program =
+        folder.substr(0, folder.find_last_of('\\')) + "\\Quenby.exe";
+  }
+  return RUN_ALL_TESTS();
+}

@@ -1,0 +1,172 @@
+#include "win32_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_dialog.h"
+#include "run_renaming.h"
+#include "win32_temp_dir.h"
+
+namespace quenby {
+namespace {
+
+TEST(Win32FileSystemTest, RenameNeverReplaces) {
+  TempDir dir;
+  Win32FileSystem fs;
+  WriteFile("M\\a.mp3", "a");
+  WriteFile("M\\b.mp3", "b");
+  EXPECT_FALSE(fs.Rename("M\\a.mp3", "M\\b.mp3"));
+  EXPECT_EQ("a", ReadFile("M\\a.mp3"));
+  EXPECT_EQ("b", ReadFile("M\\b.mp3"));
+  EXPECT_FALSE(fs.Rename("M\\missing.mp3", "M\\c.mp3"));
+  EXPECT_FALSE(Exists("M\\c.mp3"));
+  EXPECT_TRUE(fs.Rename("M\\a.mp3", "M\\000001a.mp3"));
+  EXPECT_EQ("a", ReadFile("M\\000001a.mp3"));
+  EXPECT_FALSE(Exists("M\\a.mp3"));
+  // Absolute paths, as most playlists hold them.
+  EXPECT_TRUE(fs.Rename(dir.path() + "\\M\\b.mp3", dir.path() + "\\b.mp3"));
+  EXPECT_EQ("b", ReadFile("b.mp3"));
+}
+
+TEST(Win32FileSystemTest, ReadableMeansThereAndOpenable) {
+  TempDir dir;
+  Win32FileSystem fs;
+  WriteFile("list.m3u", "");
+  CreateDirectoryA("folder", nullptr);
+  EXPECT_TRUE(fs.IsReadable("list.m3u"));
+  EXPECT_TRUE(fs.IsReadable(dir.path() + "\\list.m3u"));
+  EXPECT_FALSE(fs.IsReadable("missing.m3u"));
+  EXPECT_FALSE(fs.IsReadable(""));
+  // A folder passes the readable test but is no playlist.
+  EXPECT_TRUE(fs.IsReadable("folder"));
+  EXPECT_EQ(nullptr, fs.OpenPlaylist("folder"));
+  EXPECT_EQ(nullptr, fs.OpenPlaylist("missing.m3u"));
+  // A device opens, but reading it would wait for ever.
+  EXPECT_EQ(nullptr, fs.OpenPlaylist("CON"));
+}
+
+TEST(Win32FileSystemTest, PlaylistsAreReadByteForByte) {
+  TempDir dir;
+  Win32FileSystem fs;
+  // Carriage returns and a Ctrl-Z are the reader's business, not the file's.
+  const std::string bytes("a\r\nb\x1a" "c\r\r\n\0d\n", 11);
+  WriteFile("list.m3u", bytes);
+  std::unique_ptr<InputFile> file = fs.OpenPlaylist("list.m3u");
+  ASSERT_NE(nullptr, file);
+  std::string read;
+  char buffer[4];
+  long count;
+  while ((count = file->Read(buffer, sizeof buffer)) > 0)
+    read.append(buffer, count);
+  EXPECT_EQ(0, count);
+  EXPECT_EQ(bytes, read);
+}
+
+TEST(Win32FileSystemTest, TheLogIsEmptiedAndWrittenInBinary) {
+  TempDir dir;
+  Win32FileSystem fs;
+  WriteFile("output.txt", "an older and much longer log\r\n");
+  {
+    std::unique_ptr<OutputFile> log = fs.CreateLog("output.txt");
+    ASSERT_NE(nullptr, log);
+    EXPECT_TRUE(log->Write("one\r\n", 5));
+    // Each line reaches the file at once, before the log is closed.
+    EXPECT_EQ("one\r\n", ReadFile("output.txt"));
+    EXPECT_TRUE(log->Write("two\n", 4));
+  }
+  EXPECT_EQ("one\r\ntwo\n", ReadFile("output.txt"));
+  EXPECT_TRUE(fs.Delete("output.txt"));
+  EXPECT_FALSE(Exists("output.txt"));
+  EXPECT_FALSE(fs.Delete("output.txt"));
+}
+
+TEST(Win32FileSystemTest, TheClockGivesTheLocalTime) {
+  Win32FileSystem fs;
+  SYSTEMTIME before;
+  GetLocalTime(&before);
+  LocalTime now = fs.Now();
+  EXPECT_EQ(before.wYear, now.year);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_GE(now.day, 1);
+  EXPECT_LE(now.day, 31);
+  EXPECT_LE(now.hour, 23);
+  EXPECT_LE(now.minute, 59);
+}
+
+// Numbering and restoring real files, the way a user runs the program.
+class Win32RunTest : public ::testing::Test {
+ protected:
+  void Run(int mode) {
+    dialog.mode = mode;
+    dialog.messages.clear();
+    RunRenaming(&dialog, &fs);
+  }
+  TempDir dir;
+  Win32FileSystem fs;
+  FakeDialog dialog;
+};
+
+TEST_F(Win32RunTest, NumbersAndRestoresEveryName) {
+  WriteFile("Music\\Rock\\one.mp3", "1");
+  WriteFile("Music\\two words .mp3", "2");
+  WriteFile("Music\\\xe9t\xe9.mp3", "3");  // ANSI bytes
+  WriteFile(dir.path() + "\\abs.mp3", "4");
+  WriteFile("list.m3u",
+            "#EXTM3U\r\n#EXTINF:1,One\r\nMusic\\Rock\\one.mp3\r\n"
+            "Music\\two words .mp3\r\n#EXTINF:3,Three\r\n"
+            "Music\\\xe9t\xe9.mp3\r\n" +
+                dir.path() + "\\abs.mp3");
+  dialog.path = dir.path() + "\\list.m3u";
+
+  Run(kIdNumberMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  EXPECT_FALSE(Exists("output.txt"));
+  EXPECT_EQ("1", ReadFile("Music\\Rock\\000001one.mp3"));
+  EXPECT_EQ("2", ReadFile("Music\\000002two words .mp3"));
+  EXPECT_EQ("3", ReadFile("Music\\000003\xe9t\xe9.mp3"));
+  EXPECT_EQ("4", ReadFile("000004abs.mp3"));
+  EXPECT_FALSE(Exists("Music\\Rock\\one.mp3"));
+
+  Run(kIdRestoreMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  EXPECT_EQ("1", ReadFile("Music\\Rock\\one.mp3"));
+  EXPECT_EQ("2", ReadFile("Music\\two words .mp3"));
+  EXPECT_EQ("3", ReadFile("Music\\\xe9t\xe9.mp3"));
+  EXPECT_EQ("4", ReadFile("abs.mp3"));
+  EXPECT_FALSE(Exists("Music\\Rock\\000001one.mp3"));
+}
+
+TEST_F(Win32RunTest, AnExistingTargetIsNeverReplaced) {
+  WriteFile("M\\a.mp3", "a");
+  WriteFile("M\\000001a.mp3", "already there");
+  WriteFile("list.m3u", "M\\a.mp3\r\n");
+  dialog.path = "list.m3u";
+  Run(kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("a", ReadFile("M\\a.mp3"));
+  EXPECT_EQ("already there", ReadFile("M\\000001a.mp3"));
+  std::string log = ReadFile("output.txt");
+  EXPECT_NE(std::string::npos,
+            log.find(" -\r\nPlaylist #1: M\\a.mp3 could not be renamed to "
+                     "M\\000001a.mp3\r\n\r\n\r\n"))
+      << log;
+  EXPECT_EQ(std::string::npos, log.find("\r\r")) << log;
+
+  Run(kIdRestoreMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("a", ReadFile("M\\a.mp3"));
+  EXPECT_EQ("already there", ReadFile("M\\000001a.mp3"));
+}
+
+TEST_F(Win32RunTest, AFolderIsReportedAsNotOpened) {
+  CreateDirectoryA("folder", nullptr);
+  dialog.path = "folder";
+  Run(kIdNumberMode);
+  EXPECT_EQ(kMessageCannotOpen, dialog.Message());
+  // The log of an early exit keeps its header line alone.
+  std::string log = ReadFile("output.txt");
+  EXPECT_EQ(log.find("\r\n") + 2, log.size()) << log;
+}
+
+}  // namespace
+}  // namespace quenby
