@@ -70,6 +70,11 @@ bool MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   if (record_renames) renames.emplace_back(from, to);
   if (rename_does_nothing) return true;
   if (rename_refused.count(from) != 0) return false;
+  if (renames_allowed >= 0 && rename_calls > renames_allowed) return false;
+  if (!invalid_name_bytes.empty() &&
+      (from.find_first_of(invalid_name_bytes) != std::string::npos ||
+       to.find_first_of(invalid_name_bytes) != std::string::npos))
+    return false;
   auto source = files.find(from);
   if (source == files.end() || files.count(to) != 0) return false;
   std::string contents = std::move(source->second);

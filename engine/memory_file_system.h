@@ -26,6 +26,10 @@ class MemoryFileSystem : public FileSystem {
   std::set<std::string> unreadable;      // IsReadable() is false for these.
   std::set<std::string> unopenable;      // OpenPlaylist() fails for these.
   std::set<std::string> rename_refused;  // Rename() from these fails.
+  // Rename() fails when either path holds one of these bytes, as Windows
+  // refuses "?" or "*" in a name.
+  std::string invalid_name_bytes;
+  long renames_allowed = -1;     // Renames after this many fail (media gone).
   long read_error_at = -1;       // Playlist reads fail from this byte on.
   bool log_refused = false;      // CreateLog() fails.
   long log_writes_allowed = -1;  // Log writes after this many fail.

@@ -1,0 +1,176 @@
+// What one run must do, worked out the plain way with whole strings: the
+// lines of a playlist, the renames asked for, the files and the log left
+// behind. The fuzzers and the fault tests hold the engine against it, so it
+// shares no code with the engine.
+#ifndef QUENBY_TESTS_RELIABILITY_RUN_MODEL_H_
+#define QUENBY_TESTS_RELIABILITY_RUN_MODEL_H_
+
+#include <cstdint>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dialog_host.h"
+#include "memory_file_system.h"
+#include "run_renaming.h"
+
+namespace quenby {
+namespace model {
+
+// The faults of MemoryFileSystem, so that a model run can be told about them.
+struct Faults {
+  std::set<std::string> rename_refused;
+  std::string invalid_name_bytes;
+  long renames_allowed = -1;
+  long read_error_at = -1;
+  bool log_refused = false;
+  long log_writes_allowed = -1;
+  bool delete_refused = false;
+
+  void ApplyTo(MemoryFileSystem* fs) const {
+    fs->rename_refused = rename_refused;
+    fs->invalid_name_bytes = invalid_name_bytes;
+    fs->renames_allowed = renames_allowed;
+    fs->read_error_at = read_error_at;
+    fs->log_refused = log_refused;
+    fs->log_writes_allowed = log_writes_allowed;
+    fs->delete_refused = delete_refused;
+    fs->rename_calls = 0;
+    fs->log_writes = 0;
+    fs->renames.clear();
+  }
+};
+
+struct Line {
+  std::string text;  // At most 999 bytes.
+  bool cut = false;  // The line was longer and this is its start.
+};
+
+// The lines that a text-mode getline into 1000 bytes reads: split at line
+// feeds, a carriage return right before a feed dropped, 999 bytes kept. A
+// read error loses the line it falls in and ends the reading.
+inline std::vector<Line> Lines(const std::string& bytes, long read_error_at,
+                               bool* read_error) {
+  std::string data = bytes;
+  bool error = read_error_at >= 0 &&
+               static_cast<size_t>(read_error_at) <= bytes.size();
+  if (error) data.resize(static_cast<size_t>(read_error_at));
+  if (read_error) *read_error = error;
+
+  std::vector<Line> lines;
+  size_t pos = 0;
+  while (pos < data.size()) {
+    size_t feed = data.find('\n', pos);
+    if (feed == std::string::npos && error) break;
+    size_t end = feed == std::string::npos ? data.size() : feed;
+    std::string raw = data.substr(pos, end - pos);
+    pos = end + 1;
+    // One byte past the buffer is all the reader sees of a long line.
+    if (feed != std::string::npos && raw.size() <= 1000 && !raw.empty() &&
+        raw.back() == '\r')
+      raw.pop_back();
+    lines.push_back({raw.substr(0, 999), raw.size() > 999});
+  }
+  return lines;
+}
+
+inline std::string Numbered(const std::string& line, uint32_t number) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "%06u", number);
+  size_t slash = line.rfind('\\');
+  size_t name = slash == std::string::npos ? 0 : slash + 1;
+  return line.substr(0, name) + prefix + line.substr(name);
+}
+
+struct Outcome {
+  std::vector<std::pair<std::string, std::string>> renames;  // Asked for.
+  std::map<std::string, std::string> files;                 // Afterwards.
+  std::string message;
+  uint32_t entry_number = 0;
+  int failures = 0;
+};
+
+// A run in `mode` on the readable playlist `list`, which `files` holds.
+inline Outcome Run(const std::string& list, int mode,
+                   std::map<std::string, std::string> files,
+                   const Faults& faults, const std::string& header) {
+  Outcome out;
+  bool read_error = false;
+  std::vector<Line> lines =
+      Lines(files.at(list), faults.read_error_at, &read_error);
+
+  std::vector<std::string> writes = {header + "\r\n"};
+  long calls = 0;
+  for (const Line& line : lines) {
+    if (!line.text.empty() && line.text[0] == '#') continue;
+    if (out.entry_number <= 1000000) ++out.entry_number;
+    if (out.entry_number > 1000000 || line.text.empty()) continue;
+
+    std::string plain = line.text;
+    std::string numbered = Numbered(plain, out.entry_number);
+    const std::string& from = mode == kIdNumberMode ? plain : numbered;
+    const std::string& to = mode == kIdNumberMode ? numbered : plain;
+    bool renamed = false;
+    if (!line.cut && plain.find('\\') != std::string::npos &&
+        plain.find('\0') == std::string::npos && numbered.size() <= 999) {
+      out.renames.emplace_back(from, to);
+      ++calls;
+      renamed = faults.rename_refused.count(from) == 0 &&
+                (faults.renames_allowed < 0 ||
+                 calls <= faults.renames_allowed) &&
+                (faults.invalid_name_bytes.empty() ||
+                 (from.find_first_of(faults.invalid_name_bytes) ==
+                      std::string::npos &&
+                  to.find_first_of(faults.invalid_name_bytes) ==
+                      std::string::npos)) &&
+                files.count(from) != 0 && files.count(to) == 0;
+      if (renamed) {
+        std::string contents = files[from];
+        files.erase(from);
+        files[to] = contents;
+      }
+    }
+    if (!renamed) {
+      ++out.failures;
+      writes.push_back("Playlist #" + std::to_string(out.entry_number) +
+                       ": " + from + " could not be renamed to " + to +
+                       "\r\n");
+    }
+  }
+  if (read_error) {
+    ++out.failures;
+    writes.push_back("The playlist could not be read past entry #" +
+                     std::to_string(out.entry_number) + "\r\n");
+  }
+  if (out.failures != 0) writes.push_back("\r\n\r\n");
+
+  if (!faults.log_refused) {
+    std::string log;
+    for (size_t i = 0; i < writes.size(); ++i)
+      if (faults.log_writes_allowed < 0 ||
+          i < static_cast<size_t>(faults.log_writes_allowed))
+        log += writes[i];
+    files["output.txt"] = log;
+    if (out.failures == 0 && !faults.delete_refused) files.erase("output.txt");
+  }
+  out.message = out.failures == 0 ? kMessageSuccess : kMessageFailures;
+  out.files = std::move(files);
+  return out;
+}
+
+// The contents of all files but the log, sorted: what must never be lost.
+inline std::multiset<std::string> Contents(
+    const std::map<std::string, std::string>& files) {
+  std::multiset<std::string> contents;
+  for (const auto& file : files)
+    if (file.first != "output.txt") contents.insert(file.second);
+  return contents;
+}
+
+}  // namespace model
+}  // namespace quenby
+
+#endif  // QUENBY_TESTS_RELIABILITY_RUN_MODEL_H_
