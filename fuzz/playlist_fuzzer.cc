@@ -17,7 +17,9 @@
 namespace quenby {
 namespace {
 
-const char kList[] = "C:\\list.m3u";
+// No backslash: an entry line naming the playlist is never renamed, so
+// every run of the four finds it.
+const char kList[] = "list.m3u";
 const char kHeader[] = "1/5/2001 at 8:03am -";
 
 void Fail(const char* what) {
@@ -77,7 +79,7 @@ bool RoundTripHolds(const std::string& bytes) {
     numbered.insert(to);
   }
   for (const std::string& name : plain)
-    if (numbered.count(name) != 0 || name == kList) return false;
+    if (numbered.count(name) != 0) return false;
   return true;
 }
 
