@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <fstream>
+#include <string>
+
 #include "fake_dialog.h"
 #include "fat_mount.h"
 #include "posix_file_system.h"
@@ -91,6 +95,106 @@ TEST_F(FatTest, NumberingAFolderOfTwentyKeepsEveryFilesData) {
     std::string name = "song " + std::to_string(i) + ".mp3";
     EXPECT_EQ(name, ReadFile("M/" + name));
   }
+}
+
+TEST_F(FatTest, ATargetThatDiffersOnlyInCaseIsTakenInBothModes) {
+  WriteFile("M/a.mp3", "a");
+  WriteFile("M/000001A.MP3", "numbered by hand");
+  WriteFile("M/b.mp3", "b");
+  WriteFile("list.m3u", "M\\a.mp3\r\nM\\b.mp3\r\n");
+  dialog.path = "list.m3u";
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("a", ReadFile("M/a.mp3"));
+  EXPECT_EQ("numbered by hand", ReadFile("M/000001a.mp3"));
+  EXPECT_EQ("b", ReadFile("M/000002b.mp3"));
+  std::string log = ReadFile("output.txt");
+  EXPECT_NE(std::string::npos,
+            log.find("\r\nPlaylist #1: M\\a.mp3 could not be renamed to "
+                     "M\\000001a.mp3\r\n\r\n\r\n"));
+
+  // Removal: the plain name of entry 2 is taken in other letter case.
+  WriteFile("M/B.MP3", "in the way");
+  dialog.Run(&fs, kIdRestoreMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("numbered by hand", ReadFile("M/000001a.mp3"));
+  EXPECT_EQ("b", ReadFile("M/000002b.mp3"));
+  EXPECT_EQ("in the way", ReadFile("M/b.mp3"));
+  EXPECT_EQ("a", ReadFile("M/a.mp3"));
+  EXPECT_NE(std::string::npos,
+            ReadFile("output.txt").find("\r\nPlaylist #2: M\\000002b.mp3 could "
+                                        "not be renamed to M\\b.mp3\r\n"));
+}
+
+TEST_F(FatTest, ANameTooLongForFatIsLoggedAndKept) {
+  // FAT names hold 255 characters: the numbered name would have 261.
+  const std::string name(255, 'n');
+  WriteFile("M/" + name, "long");
+  WriteFile("M/short.mp3", "short");
+  WriteFile("list.m3u", "M\\" + name + "\nM\\short.mp3\n");
+  dialog.path = "list.m3u";
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("long", ReadFile("M/" + name));
+  EXPECT_EQ("short", ReadFile("M/000002short.mp3"));
+  EXPECT_NE(std::string::npos,
+            ReadFile("output.txt").find("Playlist #1: M\\" + name +
+                                        " could not be renamed to M\\000001" +
+                                        name + "\r\n"));
+}
+
+TEST_F(FatTest, AReadOnlyStickRefusesEveryRenameAndKeepsEveryFile) {
+  WriteFile("M/a.mp3", "a");
+  WriteFile("M/b.mp3", "b");
+  ASSERT_EQ(0, chdir(dir.path().c_str()));
+  ASSERT_TRUE(fat.Remount("ro"));
+  // The playlist and the log live outside the stick; the files on it.
+  WriteFile("list.m3u", "fat\\M\\a.mp3\nfat\\M\\b.mp3\n");
+  dialog.path = "list.m3u";
+  for (int mode : {kIdNumberMode, kIdRestoreMode}) {
+    dialog.Run(&fs, mode);
+    EXPECT_EQ(kMessageFailures, dialog.Message());
+    std::string log = ReadFile("output.txt");
+    EXPECT_NE(std::string::npos, log.find("\r\nPlaylist #1: "));
+    EXPECT_NE(std::string::npos, log.find("\r\nPlaylist #2: "));
+    EXPECT_EQ("a", ReadFile("fat/M/a.mp3"));
+    EXPECT_EQ("b", ReadFile("fat/M/b.mp3"));
+    EXPECT_FALSE(Exists("fat/M/000001a.mp3"));
+  }
+}
+
+TEST_F(FatTest, AFullStickLosesTheLogButNoFile) {
+  WriteFile("M/a.mp3", "a");
+  WriteFile("M/b.mp3", "b");
+  WriteFile("list.m3u", "M\\a.mp3\nM\\gone.mp3\nM\\b.mp3\n");
+  {
+    // Fill every free cluster.
+    std::ofstream filler("filler", std::ios::binary);
+    std::string block(64 * 1024, 'f');
+    for (int i = 0; i < 512 && filler.write(block.data(), block.size()); ++i) {
+    }
+  }
+  dialog.path = "list.m3u";
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  // Each file is under exactly one of its names, with all its bytes, and no
+  // placeholder is left behind where a rename failed.
+  for (const char* name : {"a.mp3", "b.mp3"}) {
+    std::string numbered = std::string(name) == "a.mp3" ? "000001a.mp3"
+                                                         : "000003b.mp3";
+    EXPECT_NE(Exists("M/" + std::string(name)), Exists("M/" + numbered))
+        << name;
+    std::string contents = Exists("M/" + numbered)
+                               ? ReadFile("M/" + numbered)
+                               : ReadFile("M/" + std::string(name));
+    EXPECT_EQ(std::string(name, 1), contents);
+  }
+  EXPECT_FALSE(Exists("M/000002gone.mp3"));
+  // The log got its directory entry, but not one byte of it fits.
+  EXPECT_EQ("", ReadFile("output.txt"));
+  dialog.Run(&fs, kIdRestoreMode);
+  EXPECT_EQ("a", ReadFile("M/a.mp3"));
+  EXPECT_EQ("b", ReadFile("M/b.mp3"));
 }
 
 }  // namespace

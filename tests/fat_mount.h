@@ -20,33 +20,44 @@ class FatMount {
       has_fuse_ = false;
       return;
     }
-    std::string image = dir + "/fat.img";
-    std::string command = "truncate -s 16M '" + image +
-                          "' && mkfs.vfat '" + image + "' >/dev/null" +
-                          " && mkdir -p '" + mount_point_ + "'" +
-                          " && fusefat -o rw+ '" + image + "' '" +
-                          mount_point_ + "' >/dev/null 2>&1";
-    if (system(command.c_str()) != 0) {
+    image_ = dir + "/fat.img";
+    std::string command = "truncate -s 16M '" + image_ +
+                          "' && mkfs.vfat '" + image_ + "' >/dev/null" +
+                          " && mkdir -p '" + mount_point_ + "'";
+    if (system(command.c_str()) != 0 || !Mount("rw+")) {
       reason_ = "could not mount a FAT image with fusefat";
       return;
     }
-    mounted_ = true;
   }
-  ~FatMount() {
-    if (mounted_) {
-      std::string command = "fusermount -u '" + mount_point_ + "'";
-      if (system(command.c_str()) != 0) {
-        command = "umount -l '" + mount_point_ + "'";
-        (void)system(command.c_str());
-      }
-    }
+  // Mounts the same image again with other fusefat options ("ro", "rw+").
+  bool Remount(const std::string& options) {
+    Unmount();
+    return Mount(options);
   }
+  ~FatMount() { Unmount(); }
   bool ok() const { return mounted_; }
   bool has_fuse() const { return has_fuse_; }
   const std::string& reason() const { return reason_; }
   const std::string& path() const { return mount_point_; }
 
  private:
+  bool Mount(const std::string& options) {
+    std::string command = "fusefat -o " + options + " '" + image_ + "' '" +
+                          mount_point_ + "' >/dev/null 2>&1";
+    mounted_ = system(command.c_str()) == 0;
+    return mounted_;
+  }
+  void Unmount() {
+    if (!mounted_) return;
+    std::string command = "fusermount -u '" + mount_point_ + "'";
+    if (system(command.c_str()) != 0) {
+      command = "umount -l '" + mount_point_ + "'";
+      (void)system(command.c_str());
+    }
+    mounted_ = false;
+  }
+
+  std::string image_;
   std::string mount_point_;
   std::string reason_;
   bool mounted_ = false;
