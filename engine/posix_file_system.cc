@@ -114,12 +114,22 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
     const std::string& name) {
   // A link named like the log is not followed: emptying its target would
   // destroy someone's file. A FIFO or device is not a log either.
-  int fd = open(name.c_str(),
-                O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+  int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  int fd = open(name.c_str(), flags | O_CREAT, 0666);
   if (fd < 0) return nullptr;
   struct stat info;
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
       ftruncate(fd, 0) != 0) {
+    close(fd);
+    return nullptr;
+  }
+  // FAT through FUSE (fusefat) garbles a file written through the handle
+  // that emptied it, past its first cluster, and can hand that cluster to
+  // another file; a fresh handle after the emptying writes correctly.
+  close(fd);
+  fd = open(name.c_str(), flags);
+  if (fd < 0) return nullptr;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     close(fd);
     return nullptr;
   }

@@ -197,5 +197,21 @@ TEST_F(FatTest, AFullStickLosesTheLogButNoFile) {
   EXPECT_EQ("b", ReadFile("M/b.mp3"));
 }
 
+TEST_F(FatTest, ALongLogIsRewrittenIntactByTheNextRun) {
+  // Over one cluster of log, emptied and written again by a second run.
+  WriteFile("M/keep.mp3", std::string(5000, 'k'));
+  std::string list;
+  for (int i = 1; i <= 60; ++i) list += "M\\missing " + std::to_string(i) + "\r\n";
+  WriteFile("list.m3u", list);
+  dialog.path = "list.m3u";
+  dialog.Run(&fs, kIdNumberMode);
+  std::string first = ReadFile("output.txt");
+  ASSERT_GT(first.size(), 4096u);
+  dialog.Run(&fs, kIdNumberMode);
+  std::string second = ReadFile("output.txt");
+  EXPECT_EQ(first.substr(first.find("\r\n")), second.substr(second.find("\r\n")));
+  EXPECT_EQ(std::string(5000, 'k'), ReadFile("M/keep.mp3"));
+}
+
 }  // namespace
 }  // namespace quenby
