@@ -10,7 +10,7 @@ WINDOWS_TEST_BUILD ?= $(BUILD)/windows-tests
 WINDOWS_TEST_ARCH = $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 \
 	&& echo i686 || echo x86_64)
 
-.PHONY: all deps configure build test run package bench clean windows \
+.PHONY: all deps configure build test run package bench fuzz clean windows \
 	windows-test
 
 all: build
@@ -54,6 +54,15 @@ package: build
 # Timing against the bare system calls and the usual scripts; takes minutes.
 bench: build
 	$(BUILD)/bench/quenby_bench
+
+# Each fuzzer for FUZZ_SECONDS, keeping what it learns in $(BUILD)/fuzz/long-*.
+FUZZ_SECONDS ?= 600
+fuzz: build
+	for fuzzer in playlist numbered_path; do \
+	  sh fuzz/run-fuzzer.sh keep $(BUILD)/fuzz/targets/$${fuzzer}_fuzzer \
+	    fuzz/corpus/$$fuzzer $(BUILD)/fuzz/long-$$fuzzer \
+	    -max_total_time=$(FUZZ_SECONDS) -max_len=16384 || exit 1; \
+	done
 
 clean:
 	rm -rf $(BUILD)
