@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -64,6 +65,14 @@ class FdOutputFile : public OutputFile {
 bool RenameIfFree(const char* from, const char* to) {
   struct stat target;
   if (lstat(to, &target) == 0 || errno != ENOENT) return false;
+  // fusefat drops the file when the new name is longer than its folder takes,
+  // so such a rename is never tried.
+  const char* slash = strrchr(to, '/');
+  std::string folder = slash ? std::string(to, slash + 1) : std::string(".");
+  long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (name_max >= 0 && strlen(slash ? slash + 1 : to) >
+                           static_cast<size_t>(name_max))
+    return false;
   return rename(from, to) == 0;
 }
 
