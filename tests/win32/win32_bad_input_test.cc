@@ -314,5 +314,23 @@ TEST_F(Win32BadInputTest, PlaylistsThatAreNoPlaylistAreTurnedAway) {
   }
 }
 
+// The playlist and the log are open while the run renames, and Windows
+// renames no open file: an entry naming either fails and the run goes on.
+TEST_F(Win32BadInputTest, EntriesNamingTheOpenPlaylistOrLogFail) {
+  const std::string list = ".\\list.m3u\r\n.\\output.txt\r\nG\\a.mp3\r\n";
+  WriteFile(kList, list);
+  WriteFile("G\\a.mp3", "a");
+  dialog.path = kList;
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ(list, ReadFile(kList));
+  EXPECT_EQ("a", ReadFile("G\\000003a.mp3"));
+  std::vector<std::string> expected = {NotNumbered(1, ".\\list.m3u"),
+                                       NotNumbered(2, ".\\output.txt")};
+  EXPECT_EQ(expected, FailureLines(ReadFile(kLog)));
+  EXPECT_FALSE(Exists("000001list.m3u"));
+  EXPECT_FALSE(Exists("000002output.txt"));
+}
+
 }  // namespace
 }  // namespace quenby
