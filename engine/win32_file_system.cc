@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 
 namespace quenby {
@@ -57,6 +58,24 @@ class CrtOutputFile : public OutputFile {
 
 }  // namespace
 
+bool NamesDevice(const std::string& path) {
+  size_t start = path.find_last_of("\\/:");
+  start = start == std::string::npos ? 0 : start + 1;
+  size_t end = path.find('.', start);
+  if (end == std::string::npos) end = path.size();
+  while (end > start && path[end - 1] == ' ') --end;
+  std::string base = path.substr(start, end - start);
+  for (char& c : base) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL",
+                                         "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices)
+    if (base == device) return true;
+  return base.size() == 4 &&
+         (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 bool Win32FileSystem::IsReadable(const std::string& path) {
   return _access(path.c_str(), 4) != -1;
 }
@@ -78,6 +97,9 @@ std::unique_ptr<InputFile> Win32FileSystem::OpenPlaylist(
 
 bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
   // The runtime's rename fails when the new name exists: it never replaces.
+  // But it may copy across volumes and delete the original, and a device
+  // such as NUL takes any copy: the file would be gone.
+  if (NamesDevice(from) || NamesDevice(to)) return false;
   return rename(from.c_str(), to.c_str()) == 0;
 }
 

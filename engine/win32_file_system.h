@@ -9,6 +9,10 @@
 
 namespace quenby {
 
+// Whether the last part of `path` is a device such as NUL, CON or COM1,
+// which Windows finds in every folder and with any extension.
+bool NamesDevice(const std::string& path);
+
 class Win32FileSystem : public FileSystem {
  public:
   bool IsReadable(const std::string& path) override;

@@ -27,6 +27,22 @@ TEST(Win32FileSystemTest, RenameNeverReplaces) {
   EXPECT_EQ("b", ReadFile("b.mp3"));
 }
 
+TEST(Win32FileSystemTest, DeviceNamesAreKnownInAnyFolderAndCase) {
+  const struct {
+    const char* path;
+    bool device;
+  } cases[] = {
+      {"NUL", true},          {"G\\nul.mp3", true},   {"C:\\M\\Con", true},
+      {"M/aux .txt", true},   {"C:com1", true},        {"LPT9.wav", true},
+      {"G\\CONIN$", true},    {"conout$.x", true},     {"M\\000001nul.mp3", false},
+      {"M\\null.mp3", false}, {"COM0", false},         {"LPT10", false},
+      {"CONSOLE", false},     {"M\\NUL\\a.mp3", false}, {"", false},
+      {"M\\", false},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(c.device, NamesDevice(c.path)) << c.path;
+}
+
 TEST(Win32FileSystemTest, ReadableMeansThereAndOpenable) {
   TempDir dir;
   Win32FileSystem fs;
