@@ -76,6 +76,20 @@ bool RenameIfFree(const char* from, const char* to) {
   return rename(from, to) == 0;
 }
 
+// Opens `path` with `flags`, but only as a regular file: a directory, FIFO
+// or device is refused and closed again. Returns the descriptor or -1.
+int OpenRegularFile(const char* path, int flags, off_t* size = nullptr) {
+  int fd = open(path, flags, 0666);
+  if (fd < 0) return -1;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    return -1;
+  }
+  if (size) *size = info.st_size;
+  return fd;
+}
+
 }  // namespace
 
 bool RenameNoReplace(const char* from, const char* to) {
@@ -105,14 +119,11 @@ bool PosixFileSystem::IsReadable(const std::string& path) {
 std::unique_ptr<InputFile> PosixFileSystem::OpenPlaylist(
     const std::string& path) {
   // Non-blocking, so that a FIFO without a writer cannot hang the run.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  off_t size = 0;
+  int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC,
+                           &size);
   if (fd < 0) return nullptr;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
-  return std::make_unique<FdInputFile>(fd, info.st_size);
+  return std::make_unique<FdInputFile>(fd, size);
 }
 
 bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
@@ -124,11 +135,9 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // A link named like the log is not followed: emptying its target would
   // destroy someone's file. A FIFO or device is not a log either.
   int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  int fd = open(name.c_str(), flags | O_CREAT, 0666);
+  int fd = OpenRegularFile(name.c_str(), flags | O_CREAT);
   if (fd < 0) return nullptr;
-  struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-      ftruncate(fd, 0) != 0) {
+  if (ftruncate(fd, 0) != 0) {
     close(fd);
     return nullptr;
   }
@@ -136,12 +145,8 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // that emptied it, past its first cluster, and can hand that cluster to
   // another file; a fresh handle after the emptying writes correctly.
   close(fd);
-  fd = open(name.c_str(), flags);
+  fd = OpenRegularFile(name.c_str(), flags);
   if (fd < 0) return nullptr;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
   return std::make_unique<FdOutputFile>(fd);
 }
 
