@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "entry_path.h"
 #include "numbered_path.h"
 #include "run_state.h"
 
@@ -11,20 +12,20 @@ namespace {
 
 enum class Direction { kToNumbered, kFromNumbered };
 
-// Whether the two paths of an entry may be handed to the file system. A cut
-// line could name another file, a line without a backslash has no folder to
-// number in, a NUL would end the path early inside a C call, and a path over
+// Whether the two paths of an entry may be handed to the file system. A line
+// not read exactly could name another file, a URL other than file: names no
+// local file, a NUL would end the path early inside a C call, and a path over
 // the limit does not fit the platform's buffers.
 bool MayRename(const EntryLine& line, const std::string& numbered) {
-  return line.whole && line.text.find('\\') != std::string_view::npos &&
-         line.text.find('\0') == std::string_view::npos &&
-         numbered.size() <= kMaxPathLength;
+  return line.whole && line.text.find('\0') == std::string_view::npos &&
+         numbered.size() <= kMaxPathLength && !IsRemoteUrl(line.text);
 }
 
 void RenameEntry(Direction direction, FileSystem* fs, const EntryLine& line,
                  int32_t* failure_count, RunLog* log) {
-  // An empty line has its number and nothing else: both modes skip it alike.
-  if (line.text.empty()) return;
+  // An empty or blank line has its number and nothing else: both modes skip
+  // it alike.
+  if (IsBlankLine(line.text)) return;
 
   // Reused between entries so that a run does not allocate per line.
   static std::string line_path;

@@ -10,8 +10,9 @@
 
 namespace quenby {
 
-// One entry as the playlist loop read it. `whole` is false when the line was
-// longer than the line buffer and only its start is in `text`.
+// One entry as the playlist loop read it. `whole` is false when `text` is
+// not exactly the playlist's line: the line was longer than the line buffer
+// and only its start is here, or it held a malformed UTF-16 sequence.
 struct EntryLine {
   std::string_view text;
   bool whole = true;

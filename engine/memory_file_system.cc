@@ -6,11 +6,29 @@ namespace quenby {
 
 namespace {
 
+// Keeps a name in the file system's open files while it lives.
+class OpenName {
+ public:
+  OpenName(MemoryFileSystem* fs, std::string name)
+      : fs_(fs), at_(fs->open_files.insert(std::move(name))) {}
+  ~OpenName() { fs_->open_files.erase(at_); }
+  OpenName(const OpenName&) = delete;
+  OpenName& operator=(const OpenName&) = delete;
+  const std::string& name() const { return *at_; }
+
+ private:
+  MemoryFileSystem* fs_;
+  std::multiset<std::string>::iterator at_;
+};
+
 class MemoryInputFile : public InputFile {
  public:
   // A snapshot, as a real file is read only to the size it had when opened.
-  MemoryInputFile(std::string contents, long error_at)
-      : contents_(std::move(contents)), error_at_(error_at) {}
+  MemoryInputFile(MemoryFileSystem* fs, std::string name, std::string contents,
+                  long error_at)
+      : open_(fs, std::move(name)),
+        contents_(std::move(contents)),
+        error_at_(error_at) {}
 
   long Read(char* buffer, size_t size) override {
     size_t end = contents_.size();
@@ -25,6 +43,7 @@ class MemoryInputFile : public InputFile {
   }
 
  private:
+  OpenName open_;
   std::string contents_;
   long error_at_;
   size_t pos_ = 0;
@@ -33,7 +52,7 @@ class MemoryInputFile : public InputFile {
 class MemoryOutputFile : public OutputFile {
  public:
   MemoryOutputFile(MemoryFileSystem* fs, std::string name)
-      : fs_(fs), name_(std::move(name)) {}
+      : fs_(fs), open_(fs, std::move(name)) {}
 
   bool Write(const char* data, size_t size) override {
     ++fs_->log_writes;
@@ -41,7 +60,7 @@ class MemoryOutputFile : public OutputFile {
         fs_->log_writes > fs_->log_writes_allowed)
       return false;
     // Written through at once; a deleted log takes no more writes.
-    auto file = fs_->files.find(name_);
+    auto file = fs_->files.find(open_.name());
     if (file == fs_->files.end()) return false;
     file->second.append(data, size);
     return true;
@@ -49,7 +68,7 @@ class MemoryOutputFile : public OutputFile {
 
  private:
   MemoryFileSystem* fs_;
-  std::string name_;
+  OpenName open_;
 };
 
 }  // namespace
@@ -62,14 +81,16 @@ std::unique_ptr<InputFile> MemoryFileSystem::OpenPlaylist(
     const std::string& path) {
   auto file = files.find(path);
   if (file == files.end() || unopenable.count(path) != 0) return nullptr;
-  return std::make_unique<MemoryInputFile>(file->second, read_error_at);
+  return std::make_unique<MemoryInputFile>(this, path, file->second,
+                                           read_error_at);
 }
 
 bool MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   ++rename_calls;
   if (record_renames) renames.emplace_back(from, to);
   if (rename_does_nothing) return true;
-  if (rename_refused.count(from) != 0) return false;
+  if (rename_refused.count(from) != 0 || open_files.count(from) != 0)
+    return false;
   if (renames_allowed >= 0 && rename_calls > renames_allowed) return false;
   if (!invalid_name_bytes.empty() &&
       (from.find_first_of(invalid_name_bytes) != std::string::npos ||

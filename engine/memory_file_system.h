@@ -44,6 +44,10 @@ class MemoryFileSystem : public FileSystem {
   long rename_calls = 0;
   long log_writes = 0;
 
+  // The names of the playlists and logs open now. Like Windows, this file
+  // system renames no open file.
+  std::multiset<std::string> open_files;
+
   bool IsReadable(const std::string& path) override;
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;

@@ -32,7 +32,10 @@ size_t OrderPrefix(uint32_t entry_number, char out[8]) {
 void MakeNumberedPath(std::string_view line, uint32_t entry_number,
                       std::string* out) {
   // Byte by byte: any 0x5C counts, multi-byte characters are not decoded.
+  // Only a line without one is split at its last forward slash, as written
+  // by programs of other systems and in URLs.
   size_t slash = line.rfind('\\');
+  if (slash == std::string_view::npos) slash = line.rfind('/');
   size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
   char prefix[8];
   size_t prefix_length = OrderPrefix(entry_number, prefix);

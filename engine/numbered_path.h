@@ -25,8 +25,9 @@ int NumberBand(uint32_t entry_number);
 size_t OrderPrefix(uint32_t entry_number, char out[8]);
 
 // Sets `out` to `line` with the order prefix put right after its last
-// backslash, or in front of the whole line when it has none. The result may
-// be longer than kMaxPathLength; the caller decides what that means.
+// backslash; in a line without one, right after its last forward slash; in
+// a line with neither, in front of the whole line. The result may be longer
+// than kMaxPathLength; the caller decides what that means.
 void MakeNumberedPath(std::string_view line, uint32_t entry_number,
                       std::string* out);
 

@@ -4,11 +4,15 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+
+#include "entry_path.h"
+#include "text_encoding.h"
 
 namespace quenby {
 
@@ -122,12 +126,81 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenPlaylist(
   off_t size = 0;
   int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC,
                            &size);
+  Remember(&playlist_, path, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdInputFile>(fd, size);
 }
 
+bool EntryToPosixPath(const std::string& entry, bool windows_1252,
+                      std::string* path) {
+  std::string host;
+  const std::string* name = &entry;
+  if (IsFileUrl(entry)) {
+    // A file on another host is not ours to reach.
+    if (!DecodeFileUrl(entry, &host, path) || !host.empty()) return false;
+    name = path;
+  }
+  std::string native;
+  if (windows_1252)
+    AppendWindows1252AsUtf8(*name, &native);
+  else
+    native = *name;
+  *path = ToPosixPath(native);
+  return true;
+}
+
+namespace {
+
+// The last part of a native path.
+std::string LastPart(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+void PosixFileSystem::Remember(OpenFile* file, const std::string& path,
+                               int fd) {
+  struct stat info;
+  *file = OpenFile();
+  if (fd < 0 || fstat(fd, &info) != 0) return;
+  file->name = LastPart(path);
+  file->device = info.st_dev;
+  file->inode = info.st_ino;
+}
+
+bool PosixFileSystem::IsOpenFile(const std::string& path) const {
+  // Only a path ending in one of their names can be them, so that other
+  // renames cost no extra look; letters' case aside, as FAT ignores it.
+  std::string name = LastPart(path);
+  bool named = false;
+  for (const OpenFile* file : {&playlist_, &log_})
+    named = named || (!file->name.empty() &&
+                      strcasecmp(name.c_str(), file->name.c_str()) == 0);
+  if (!named) return false;
+  struct stat info;
+  if (lstat(path.c_str(), &info) != 0) return false;
+  for (const OpenFile* file : {&playlist_, &log_})
+    if (!file->name.empty() && info.st_dev == file->device &&
+        info.st_ino == file->inode)
+      return true;
+  return false;
+}
+
 bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
-  return RenameNoReplace(ToPosixPath(from).c_str(), ToPosixPath(to).c_str());
+  std::string old_path, new_path;
+  if (!EntryToPosixPath(from, false, &old_path) ||
+      !EntryToPosixPath(to, false, &new_path))
+    return false;
+  struct stat info;
+  if ((!IsValidUtf8(old_path) || !IsValidUtf8(new_path)) &&
+      lstat(old_path.c_str(), &info) != 0 && errno == ENOENT) {
+    if (!EntryToPosixPath(from, true, &old_path) ||
+        !EntryToPosixPath(to, true, &new_path))
+      return false;
+  }
+  if (IsOpenFile(old_path)) return false;
+  return RenameNoReplace(old_path.c_str(), new_path.c_str());
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
@@ -135,6 +208,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // A link named like the log is not followed: emptying its target would
   // destroy someone's file. A FIFO or device is not a log either.
   int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  log_ = OpenFile();
   int fd = OpenRegularFile(name.c_str(), flags | O_CREAT);
   if (fd < 0) return nullptr;
   if (ftruncate(fd, 0) != 0) {
@@ -146,6 +220,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // another file; a fresh handle after the emptying writes correctly.
   close(fd);
   fd = OpenRegularFile(name.c_str(), flags);
+  Remember(&log_, name, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdOutputFile>(fd);
 }

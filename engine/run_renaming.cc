@@ -42,9 +42,9 @@ const char* RunPlaylist(FileSystem* fs, EntryStep step, int32_t* failure_count,
   PlaylistReader reader(playlist.get());
   for (;;) {
     size_t length = 0;
-    bool cut = false;
+    bool whole = true;
     PlaylistReader::Status status =
-        reader.ReadLine(LineBuffer, sizeof LineBuffer, &length, &cut);
+        reader.ReadLine(LineBuffer, sizeof LineBuffer, &length, &whole);
     if (status == PlaylistReader::kEnd) break;
     if (status == PlaylistReader::kReadError) {
       // Stopping here silently would report the entries never read as
@@ -57,8 +57,8 @@ const char* RunPlaylist(FileSystem* fs, EntryStep step, int32_t* failure_count,
     if (LineBuffer[0] == '#') continue;
     if (EntryNumber <= kLastNumberedEntry) ++EntryNumber;
     if (NumberBand(EntryNumber) == 0) continue;
-    step(fs, EntryLine{std::string_view(LineBuffer, length), !cut}, failure_count,
-         log);
+    step(fs, EntryLine{std::string_view(LineBuffer, length), whole},
+         failure_count, log);
   }
 
   if (*failure_count == 0) {

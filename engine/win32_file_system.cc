@@ -10,6 +10,9 @@
 #include <cctype>
 #include <climits>
 
+#include "entry_path.h"
+#include "text_encoding.h"
+
 namespace quenby {
 
 namespace {
@@ -95,12 +98,58 @@ std::unique_ptr<InputFile> Win32FileSystem::OpenPlaylist(
   return std::make_unique<CrtInputFile>(fd, info.st_size);
 }
 
+bool EntryToWindowsPath(const std::string& entry, std::string* path) {
+  if (!IsFileUrl(entry)) {
+    *path = entry;
+    return true;
+  }
+  std::string host, local;
+  if (!DecodeFileUrl(entry, &host, &local)) return false;
+  *path = host.empty() ? local : "//" + host + local;
+  std::replace(path->begin(), path->end(), '/', '\\');
+  return true;
+}
+
+namespace {
+
+// Whether no file has the name `path` in the ANSI code page; a name the
+// code page cannot even form is not there either.
+bool IsMissing(const std::string& path) {
+  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
+  DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME;
+}
+
+bool Utf8ToWide(const std::string& text, std::wstring* wide) {
+  int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                                  static_cast<int>(text.size()), nullptr, 0);
+  if (count <= 0) return false;
+  wide->resize(static_cast<size_t>(count));
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+                             static_cast<int>(text.size()), &(*wide)[0],
+                             count) == count;
+}
+
+}  // namespace
+
 bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
+  std::string old_path, new_path;
+  if (!EntryToWindowsPath(from, &old_path) ||
+      !EntryToWindowsPath(to, &new_path))
+    return false;
   // The runtime's rename fails when the new name exists: it never replaces.
   // But it may copy across volumes and delete the original, and a device
   // such as NUL takes any copy: the file would be gone.
-  if (NamesDevice(from) || NamesDevice(to)) return false;
-  return rename(from.c_str(), to.c_str()) == 0;
+  if (NamesDevice(old_path) || NamesDevice(new_path)) return false;
+  if ((HasNonAscii(old_path) || HasNonAscii(new_path)) &&
+      IsValidUtf8(old_path) && IsValidUtf8(new_path) && IsMissing(old_path)) {
+    std::wstring old_wide, new_wide;
+    if (!Utf8ToWide(old_path, &old_wide) || !Utf8ToWide(new_path, &new_wide))
+      return false;
+    return _wrename(old_wide.c_str(), new_wide.c_str()) == 0;
+  }
+  return rename(old_path.c_str(), new_path.c_str()) == 0;
 }
 
 std::unique_ptr<OutputFile> Win32FileSystem::CreateLog(

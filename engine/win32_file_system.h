@@ -13,10 +13,19 @@ namespace quenby {
 // which Windows finds in every folder and with any extension.
 bool NamesDevice(const std::string& path);
 
+// The path that an entry names: a file: URL's local or network path with
+// backslashes, or the entry itself, byte for byte. False when the entry
+// names no usable path.
+bool EntryToWindowsPath(const std::string& entry, std::string* path);
+
 class Win32FileSystem : public FileSystem {
  public:
   bool IsReadable(const std::string& path) override;
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
+  // Renames the files that the entries `from` and `to` name, in the ANSI
+  // code page. A line in UTF-8 (a .m3u8 playlist) may name files that code
+  // page cannot: when no file has the ANSI name, the UTF-8 reading of both
+  // names is tried through the wide-character calls.
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
   bool Delete(const std::string& name) override;

@@ -1,5 +1,6 @@
 // MakeNumberedPath on any line and any entry number from 1 to 1000000: the
-// prefix stands right after the last backslash, nothing else changes, the
+// prefix stands right after the last backslash (the last slash in a line
+// without one, the start in a line with neither), nothing else changes, the
 // length grows by the prefix alone, and the order prefixes sort in entry
 // order. The prefix buffer is exactly eight bytes on the heap, so that a
 // write past it is caught.
@@ -57,6 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string numbered;
   quenby::MakeNumberedPath(line, first, &numbered);
   size_t slash = line.rfind('\\');
+  if (slash == std::string::npos) slash = line.rfind('/');
   size_t name = slash == std::string::npos ? 0 : slash + 1;
   if (numbered.size() != line.size() + first_prefix.size())
     Fail("numbered path has the wrong length");
@@ -64,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       numbered.compare(name, first_prefix.size(), first_prefix) != 0 ||
       numbered.compare(name + first_prefix.size(), std::string::npos, line,
                        name) != 0)
-    Fail("prefix is not right after the last backslash");
+    Fail("prefix is not right after the last separator");
 
   // The length limit: lines up to 993 bytes (992 for entry 1000000) fit.
   size_t longest = first == quenby::kLastNumberedEntry ? 992 : 993;

@@ -17,9 +17,9 @@
 namespace quenby {
 namespace {
 
-// No backslash: an entry line naming the playlist is never renamed, so
-// every run of the four finds it.
-const char kList[] = "list.m3u";
+// A NUL in the name: no entry line can name the playlist (a line with a NUL
+// is never renamed), so every run of the four finds it.
+const std::string kList("list\0.m3u", 9);
 const char kHeader[] = "1/5/2001 at 8:03am -";
 
 void Fail(const char* what) {
@@ -70,11 +70,9 @@ bool RoundTripHolds(const std::string& bytes) {
   for (const model::Line& line : model::Lines(bytes, -1, nullptr)) {
     if (!line.text.empty() && line.text[0] == '#') continue;
     ++number;
-    if (line.text.empty()) continue;
+    if (model::IsBlank(line.text)) continue;
     std::string to = model::Numbered(line.text, number);
-    if (line.cut || line.text.find('\\') == std::string::npos ||
-        line.text.find('\0') != std::string::npos || to.size() > 999 ||
-        !plain.insert(line.text).second)
+    if (!model::Renamable(line, to) || !plain.insert(line.text).second)
       return false;
     numbered.insert(to);
   }
@@ -99,6 +97,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> entries;
   for (const model::Line& line : model::Lines(bytes, -1, nullptr)) {
     if (line.text.empty() || line.text[0] == '#') continue;
+    // A listed file named like the log is the log here, and the checks
+    // below could not tell the two apart; unit tests cover that entry.
+    if (line.text == "output.txt") return 0;
     entries.push_back(line.text);
     if (Hash(line.text) % 5 != 0)
       fs.files.emplace(line.text, "file " + std::to_string(count++));

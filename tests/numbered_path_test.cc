@@ -38,7 +38,7 @@ struct PathCase {
   const char* numbered;
 };
 
-TEST(NumberedPathTest, PrefixGoesAfterTheLastBackslashOnly) {
+TEST(NumberedPathTest, PrefixGoesAfterTheLastSeparator) {
   const PathCase cases[] = {
       {"C:\\Music\\a.mp3", 7, "C:\\Music\\000007a.mp3"},
       {"C:\\Music\\a.mp3", 12, "C:\\Music\\000012a.mp3"},
@@ -54,8 +54,11 @@ TEST(NumberedPathTest, PrefixGoesAfterTheLastBackslashOnly) {
       {"C:\\Music\\7 Intro.mp3", 3, "C:\\Music\\0000037 Intro.mp3"},
       {"C:\\Music\\a.mp3  ", 2, "C:\\Music\\000002a.mp3  "},
       {"C:\\Music\\Song.mp3", 1000000, "C:\\Music\\1000000Song.mp3"},
-      // No backslash: the prefix goes in front of the whole line.
+      // No backslash: after the last slash, else in front of the line.
       {"a.mp3", 5, "000005a.mp3"},
+      {"/home/u/a b.mp3", 2, "/home/u/000002a b.mp3"},
+      {"../x/a.mp3", 10, "../x/000010a.mp3"},
+      {"file:///C:/M/a%20b.mp3", 1, "file:///C:/M/000001a%20b.mp3"},
       // Bytes above 0x7F are not decoded; 0x5C is a backslash wherever it is.
       {"C:\\M\xfc\\\x81\x5c" "b.mp3", 1, "C:\\M\xfc\\\x81\\000001b.mp3"},
   };

@@ -9,6 +9,7 @@
 #include "fake_dialog.h"
 #include "run_renaming.h"
 #include "temp_dir.h"
+#include "utf16_bytes.h"
 
 namespace quenby {
 namespace {
@@ -123,6 +124,77 @@ TEST_F(PosixRunTest, AnExistingTargetIsNeverReplaced) {
   EXPECT_EQ(kMessageFailures, dialog.Message());
   EXPECT_EQ("a", ReadFile("M/a.mp3"));
   EXPECT_EQ("already there", ReadFile("M/000001a.mp3"));
+}
+
+// Each playlist as another program wrote it, numbered and then restored.
+// "@" stands for the test's folder.
+TEST_F(PosixRunTest, ReadsPlaylistsAsOtherProgramsWriteThem) {
+  using Files = std::vector<std::pair<std::string, std::string>>;
+  const struct {
+    const char* name;
+    std::string playlist;
+    Files before;
+    Files numbered;
+    const char* message;
+  } cases[] = {
+      {"UTF-8 mark", "\xef\xbb\xbf" "a.mp3\r\n", {{"a.mp3", "a"}},
+       {{"000001a.mp3", "a"}}, kMessageSuccess},
+      {"UTF-16", Utf16(u"#EXTM3U\r\nM\\\u00e9.mp3\r\nb\xd800\n", true),
+       {{"M/\xc3\xa9.mp3", "e"}}, {{"M/000001\xc3\xa9.mp3", "e"}},
+       kMessageFailures},  // The lone surrogate.
+      {"Windows-1252 line, UTF-8 name", "M\\Bj\xf6rk.mp3\n",
+       {{"M/Bj\xc3\xb6rk.mp3", "b"}}, {{"M/000001Bj\xc3\xb6rk.mp3", "b"}},
+       kMessageSuccess},
+      {"both readings there: as written wins", "Bj\xf6rk.mp3\n",
+       {{"Bj\xf6rk.mp3", "1252"}, {"Bj\xc3\xb6rk.mp3", "8"}},
+       {{"000001Bj\xf6rk.mp3", "1252"}, {"Bj\xc3\xb6rk.mp3", "8"}},
+       kMessageSuccess},
+      {"Shift_JIS 0x5C is a backslash", "M\\\x83\x5c.mp3\n",
+       {{"M/\x83/.mp3", "so"}}, {{"M/\x83/000001.mp3", "so"}}, kMessageSuccess},
+      {"file: URLs", "file://@/a%20b%23.mp3\nfile://localhost@/c.mp3\n",
+       {{"@/a b#.mp3", "a"}, {"@/c.mp3", "c"}},
+       {{"@/000001a b#.mp3", "a"}, {"@/000002c.mp3", "c"}}, kMessageSuccess},
+      {"slashes and bare names", "sub/a.mp3\n  \nb.mp3\n",
+       {{"sub/a.mp3", "a"}, {"b.mp3", "b"}},
+       {{"sub/000001a.mp3", "a"}, {"000003b.mp3", "b"}}, kMessageSuccess},
+      {"old Mac line ends", "# c\rsub/a.mp3\rb.mp3",
+       {{"sub/a.mp3", "a"}, {"b.mp3", "b"}},
+       {{"sub/000001a.mp3", "a"}, {"000002b.mp3", "b"}}, kMessageSuccess},
+      {"web address", "http://h/a.mp3\n", {}, {}, kMessageFailures},
+  };
+  auto here = [this](std::string text) {
+    for (size_t at; (at = text.find('@')) != std::string::npos;)
+      text.replace(at, 1, dir.path());
+    return text;
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all("M");
+    std::filesystem::remove_all("sub");
+    for (const auto& file : c.before) WriteFile(here(file.first), file.second);
+    WriteFile("list.m3u", here(c.playlist));
+    dialog.path = "list.m3u";
+    dialog.Run(&fs, kIdNumberMode);
+    EXPECT_EQ(c.message, dialog.Message()) << c.name;
+    for (const auto& file : c.numbered)
+      EXPECT_EQ(file.second, ReadFile(here(file.first))) << c.name;
+    dialog.Run(&fs, kIdRestoreMode);
+    EXPECT_EQ(c.message, dialog.Message()) << c.name;
+    for (const auto& file : c.before) {
+      EXPECT_EQ(file.second, ReadFile(here(file.first))) << c.name;
+      std::filesystem::remove(here(file.first));
+    }
+  }
+}
+
+TEST_F(PosixRunTest, TheRunNeverRenamesItsOwnPlaylistOrLog) {
+  WriteFile("List.m3u", "output.txt\nList.m3u\n");
+  dialog.path = dir.path() + "/List.m3u";
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  std::string log = ReadFile("output.txt");
+  EXPECT_NE(std::string::npos, log.find("#1: output.txt could not"));
+  EXPECT_NE(std::string::npos, log.find("#2: List.m3u could not"));
+  EXPECT_EQ("output.txt\nList.m3u\n", ReadFile("List.m3u"));
 }
 
 TEST_F(PosixRunTest, SpecialPlaylistsAreReportedNotRead) {

@@ -184,11 +184,12 @@ TEST_F(RunRenamingTest, LinesThatCannotBeRenamedAreFailuresInBothModes) {
   const std::string fits = "C:\\" + std::string(990, 'f');     // 993 + 6
   const std::string too_long = "C:\\" + std::string(991, 't');  // 994 + 6
   fs.files[kList] = "\n"                             // 1: empty, skipped
-                    "a.mp3\n"                        // 2: no backslash
+                    "http://h/a.mp3\n"               // 2: not a file
                     + long_line + "\n"               // 3: cut
                     + std::string("C:\\n\0l", 6) + "\n"  // 4: NUL
                     + fits + "\n"                    // 5
-                    + too_long + "\n";               // 6
+                    + too_long + "\n"                // 6
+                    + " \t \n";                       // 7: blank, skipped
   fs.files[fits] = "f";
   fs.files[too_long] = "t";
   fs.files[long_line.substr(0, 999)] = "the start of the long line";
@@ -200,14 +201,32 @@ TEST_F(RunRenamingTest, LinesThatCannotBeRenamedAreFailuresInBothModes) {
     std::string log = Log();
     for (const char* entry : {"#2: ", "#3: ", "#4: ", "#6: "})
       EXPECT_NE(std::string::npos, log.find(entry)) << entry;
-    EXPECT_EQ(std::string::npos, log.find("#1: "));
-    EXPECT_EQ(std::string::npos, log.find("#5: "));
-    EXPECT_EQ(6u, EntryNumber);
+    for (const char* entry : {"#1: ", "#5: ", "#7: "})
+      EXPECT_EQ(std::string::npos, log.find(entry)) << entry;
+    EXPECT_EQ(7u, EntryNumber);
   }
   EXPECT_NE(std::string::npos,
-            Log().find("#2: 000002a.mp3 could not be renamed to a.mp3\r\n"));
+            Log().find("#2: http://h/000002a.mp3 could not be renamed to "
+                       "http://h/a.mp3\r\n"));
   EXPECT_EQ("f", fs.files[fits]);
   EXPECT_EQ("the start of the long line", fs.files[long_line.substr(0, 999)]);
+}
+
+TEST_F(RunRenamingTest, LinesWithoutABackslashAreNumberedAtTheirLastSlash) {
+  fs.files[kList] = "a.mp3\n/home/u/b.mp3\nfile:///u/c%20d.mp3\n";
+  fs.files["a.mp3"] = "a";
+  fs.files["/home/u/b.mp3"] = "b";
+  fs.files["file:///u/c%20d.mp3"] = "c";
+  Run(kIdNumberMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  EXPECT_EQ("a", fs.files["000001a.mp3"]);
+  EXPECT_EQ("b", fs.files["/home/u/000002b.mp3"]);
+  EXPECT_EQ("c", fs.files["file:///u/000003c%20d.mp3"]);
+  Run(kIdRestoreMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  EXPECT_EQ("a", fs.files["a.mp3"]);
+  EXPECT_EQ("b", fs.files["/home/u/b.mp3"]);
+  EXPECT_EQ("c", fs.files["file:///u/c%20d.mp3"]);
 }
 
 TEST_F(RunRenamingTest, CommentsAndEmptyPlaylistsSucceed) {

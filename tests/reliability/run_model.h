@@ -6,6 +6,7 @@
 #define QUENBY_TESTS_RELIABILITY_RUN_MODEL_H_
 
 #include <cstdint>
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -47,11 +48,64 @@ struct Faults {
 struct Line {
   std::string text;  // At most 999 bytes.
   bool cut = false;  // The line was longer and this is its start.
+  bool malformed = false;  // A UTF-16 line with a broken sequence, as '?'.
 };
+
+// UTF-16 text as UTF-8, with 0xFF for each malformed sequence (well-formed
+// UTF-8 never holds that byte). `ended` says whether the bytes are all there
+// is, so that a half unit or lone high surrogate at the end is malformed.
+inline std::string Utf16ToUtf8(const std::string& bytes, bool big_endian,
+                               bool ended) {
+  std::vector<uint32_t> units;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    unsigned a = static_cast<unsigned char>(bytes[i]);
+    unsigned b = static_cast<unsigned char>(bytes[i + 1]);
+    units.push_back(big_endian ? (a << 8 | b) : (b << 8 | a));
+  }
+  std::string out;
+  auto put = [&out](uint32_t c) {
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | c >> 6);
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | c >> 12);
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | c >> 18);
+      out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  };
+  for (size_t i = 0; i < units.size(); ++i) {
+    uint32_t u = units[i];
+    bool high = u >= 0xD800 && u <= 0xDBFF;
+    bool low = u >= 0xDC00 && u <= 0xDFFF;
+    if (high && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+      put(0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+      ++i;
+    } else if (high && i + 1 == units.size() && !ended) {
+      // Its partner may follow in bytes never read.
+    } else if (high || low) {
+      out += '\xff';
+    } else {
+      put(u);
+    }
+  }
+  if (ended && bytes.size() % 2 != 0) out += '\xff';
+  return out;
+}
 
 // The lines that a text-mode getline into 1000 bytes reads: split at line
 // feeds, a carriage return right before a feed dropped, 999 bytes kept. A
-// read error loses the line it falls in and ends the reading.
+// UTF-8 byte-order mark is dropped, a UTF-16 playlist read as UTF-8, and one
+// with carriage returns but no line feed (in its first 64 KiB) split at the
+// carriage returns.
+// A read error loses the line it falls in and ends the reading.
 inline std::vector<Line> Lines(const std::string& bytes, long read_error_at,
                                bool* read_error) {
   std::string data = bytes;
@@ -60,19 +114,39 @@ inline std::vector<Line> Lines(const std::string& bytes, long read_error_at,
   if (error) data.resize(static_cast<size_t>(read_error_at));
   if (read_error) *read_error = error;
 
+  bool utf16 = false;
+  if (data.compare(0, 3, "\xef\xbb\xbf") == 0) {
+    data.erase(0, 3);
+  } else if (data.compare(0, 2, "\xff\xfe") == 0 ||
+             data.compare(0, 2, "\xfe\xff") == 0) {
+    utf16 = true;
+    data = Utf16ToUtf8(data.substr(2), data[0] == '\xfe', !error);
+  }
+  char end_byte = data.find('\n') == std::string::npos &&
+                         data.find('\r') != std::string::npos
+                     ? '\r'
+                     : '\n';
+
   std::vector<Line> lines;
   size_t pos = 0;
   while (pos < data.size()) {
-    size_t feed = data.find('\n', pos);
+    size_t feed = data.find(end_byte, pos);
     if (feed == std::string::npos && error) break;
     size_t end = feed == std::string::npos ? data.size() : feed;
     std::string raw = data.substr(pos, end - pos);
     pos = end + 1;
     // One byte past the buffer is all the reader sees of a long line.
-    if (feed != std::string::npos && raw.size() <= 1000 && !raw.empty() &&
-        raw.back() == '\r')
+    if (end_byte == '\n' && feed != std::string::npos && raw.size() <= 1000 &&
+        !raw.empty() && raw.back() == '\r')
       raw.pop_back();
-    lines.push_back({raw.substr(0, 999), raw.size() > 999});
+    Line line{raw.substr(0, 999), raw.size() > 999};
+    for (char& c : line.text) {
+      if (utf16 && c == '\xff') {
+        c = '?';
+        line.malformed = true;
+      }
+    }
+    lines.push_back(line);
   }
   return lines;
 }
@@ -81,8 +155,36 @@ inline std::string Numbered(const std::string& line, uint32_t number) {
   char prefix[16];
   std::snprintf(prefix, sizeof prefix, "%06u", number);
   size_t slash = line.rfind('\\');
+  if (slash == std::string::npos) slash = line.rfind('/');
   size_t name = slash == std::string::npos ? 0 : slash + 1;
   return line.substr(0, name) + prefix + line.substr(name);
+}
+
+// "http://...", "rtsp://...": a scheme of two characters or more, then
+// "://", and not file:.
+inline bool IsRemoteUrl(const std::string& line) {
+  size_t colon = line.find("://");
+  if (colon == std::string::npos || colon < 2) return false;
+  std::string scheme = line.substr(0, colon);
+  for (size_t i = 0; i < scheme.size(); ++i) {
+    char c = scheme[i];
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    bool other = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+    if (!letter && (i == 0 || !other)) return false;
+  }
+  for (char& c : scheme) c = static_cast<char>(tolower(c));
+  return scheme != "file";
+}
+
+inline bool IsBlank(const std::string& line) {
+  return line.find_first_not_of(" \t") == std::string::npos;
+}
+
+// Whether the engine may hand the entry's two paths to the file system.
+inline bool Renamable(const Line& line, const std::string& numbered) {
+  return !line.cut && !line.malformed &&
+         line.text.find('\0') == std::string::npos && numbered.size() <= 999 &&
+         !IsRemoteUrl(line.text);
 }
 
 struct Outcome {
@@ -107,18 +209,19 @@ inline Outcome Run(const std::string& list, int mode,
   for (const Line& line : lines) {
     if (!line.text.empty() && line.text[0] == '#') continue;
     if (out.entry_number <= 1000000) ++out.entry_number;
-    if (out.entry_number > 1000000 || line.text.empty()) continue;
+    if (out.entry_number > 1000000 || IsBlank(line.text)) continue;
 
     std::string plain = line.text;
     std::string numbered = Numbered(plain, out.entry_number);
     const std::string& from = mode == kIdNumberMode ? plain : numbered;
     const std::string& to = mode == kIdNumberMode ? numbered : plain;
     bool renamed = false;
-    if (!line.cut && plain.find('\\') != std::string::npos &&
-        plain.find('\0') == std::string::npos && numbered.size() <= 999) {
+    if (Renamable(line, numbered)) {
       out.renames.emplace_back(from, to);
       ++calls;
-      renamed = faults.rename_refused.count(from) == 0 &&
+      // The playlist and the log are open, and no open file is renamed.
+      bool open = from == list || (from == "output.txt" && !faults.log_refused);
+      renamed = !open && faults.rename_refused.count(from) == 0 &&
                 (faults.renames_allowed < 0 ||
                  calls <= faults.renames_allowed) &&
                 (faults.invalid_name_bytes.empty() ||

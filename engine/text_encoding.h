@@ -1,0 +1,59 @@
+// The few text encodings that playlists arrive in: UTF-8, UTF-16 and the
+// Windows-1252 code page that older Windows programs wrote.
+#ifndef QUENBY_ENGINE_TEXT_ENCODING_H_
+#define QUENBY_ENGINE_TEXT_ENCODING_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quenby {
+
+// Whether `text` is well-formed UTF-8: no overlong forms, no surrogates,
+// nothing above U+10FFFF. ASCII is UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+// Whether any byte of `text` is above 0x7F.
+bool HasNonAscii(std::string_view text);
+
+// Appends `code_point` in UTF-8. Returns the count of bytes appended.
+size_t AppendUtf8(uint32_t code_point, char* out);
+
+// Appends `text`, read as Windows-1252, in UTF-8. The five bytes that code
+// page leaves undefined become the C1 controls of the same value, as
+// Windows itself maps them.
+void AppendWindows1252AsUtf8(std::string_view text, std::string* out);
+
+// Turns a stream of UTF-16 bytes into UTF-8, piece by piece: a code unit or
+// surrogate pair split between two pieces is carried over.
+class Utf16Decoder {
+ public:
+  // The one byte that stands for a malformed sequence in the output: well-
+  // formed UTF-8 never holds it, so the reader can find and mark it.
+  static constexpr char kMalformed = '\xff';
+
+  explicit Utf16Decoder(bool big_endian) : big_endian_(big_endian) {}
+
+  // Decodes `size` bytes into `out`, which must have room for
+  // OutputRoom(size) bytes; returns the count written.
+  size_t Decode(const char* in, size_t size, char* out);
+
+  // Ends the stream: a half unit or a lone high surrogate left over is
+  // malformed. Returns the count written to `out` (room for 2 bytes).
+  size_t Finish(char* out);
+
+  // The most that Decode can write for `size` input bytes.
+  static size_t OutputRoom(size_t size) { return size / 2 * 3 + 4; }
+
+ private:
+  size_t Unit(uint16_t unit, char* out);
+
+  bool big_endian_;
+  bool have_byte_ = false;
+  unsigned char byte_ = 0;
+  uint16_t high_surrogate_ = 0;
+};
+
+}  // namespace quenby
+
+#endif  // QUENBY_ENGINE_TEXT_ENCODING_H_

@@ -1,0 +1,41 @@
+#include "text_encoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quenby {
+namespace {
+
+TEST(TextEncodingTest, KnowsWellFormedUtf8) {
+  const struct {
+    std::string text;
+    bool valid;
+  } cases[] = {
+      {"plain ASCII", true},
+      {"Bj\xc3\xb6rk", true},
+      {"\xe3\x83\xaa\xe3\x83\x9f", true},      // Japanese.
+      {"\xf0\x9f\x8e\xb5", true},              // Outside the BMP.
+      {"\xf4\x8f\xbf\xbf", true},              // U+10FFFF, the last.
+      {"Bj\xf6rk", false},                     // Latin-1.
+      {"\xc3", false},                         // Cut short.
+      {"\xc3(", false},
+      {"\xc0\xaf", false},                     // Overlong slash.
+      {"\xe0\x80\xaf", false},
+      {"\xed\xa0\x80", false},                 // A surrogate.
+      {"\xf4\x90\x80\x80", false},             // Above U+10FFFF.
+      {"\x83\x5c", false},                     // Shift_JIS.
+      {"\xff", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.valid, IsValidUtf8(c.text)) << c.text;
+}
+
+TEST(TextEncodingTest, ReadsWindows1252) {
+  std::string out = "kept ";
+  AppendWindows1252AsUtf8("Bj\xf6rk \x80\x9f\x81 Az\xfa" "car", &out);
+  EXPECT_EQ("kept Bj\xc3\xb6rk \xe2\x82\xac\xc5\xb8\xc2\x81 Az\xc3\xba" "car",
+            out);
+}
+
+}  // namespace
+}  // namespace quenby
