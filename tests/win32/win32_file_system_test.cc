@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "fake_dialog.h"
 #include "run_renaming.h"
 #include "win32_temp_dir.h"
@@ -41,6 +44,65 @@ TEST(Win32FileSystemTest, DeviceNamesAreKnownInAnyFolderAndCase) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(c.device, NamesDevice(c.path)) << c.path;
+}
+
+// `bytes` in the ANSI code page, or in UTF-8 when they begin with "u8:".
+std::wstring Wide(std::string bytes) {
+  UINT code_page = CP_ACP;
+  if (bytes.compare(0, 3, "u8:") == 0) {
+    bytes.erase(0, 3);
+    code_page = CP_UTF8;
+  }
+  wchar_t wide[MAX_PATH];
+  int count = MultiByteToWideChar(code_page, 0, bytes.data(),
+                                  static_cast<int>(bytes.size()), wide, MAX_PATH);
+  return std::wstring(wide, static_cast<size_t>(count));
+}
+
+// The second reading of a line: when no file has its ANSI name, a UTF-8
+// line names its file in Unicode. Each case renames the first of `files`
+// to `renamed` and back; the others stay as they are.
+TEST(Win32FileSystemTest, AUtf8LineNamesItsFileInUnicode) {
+  const struct {
+    const char* line;
+    const char* numbered;
+    std::vector<std::string> files;
+    std::string renamed;
+  } cases[] = {
+      // Japanese, which no Western code page holds.
+      {"M\\\xe3\x83\xaa.mp3", "M\\000001\xe3\x83\xaa.mp3",
+       {"u8:M\\\xe3\x83\xaa.mp3"}, "u8:M\\000001\xe3\x83\xaa.mp3"},
+      // Both readings there: the ANSI name, as written, wins.
+      {"Bj\xc3\xb6rk.mp3", "000001Bj\xc3\xb6rk.mp3",
+       {"Bj\xc3\xb6rk.mp3", "u8:Bj\xc3\xb6rk.mp3"}, "000001Bj\xc3\xb6rk.mp3"},
+      // Not UTF-8: the ANSI reading alone.
+      {"Bj\xf6rk.mp3", "000001Bj\xf6rk.mp3", {"Bj\xf6rk.mp3"},
+       "000001Bj\xf6rk.mp3"},
+      {"file:///C:/M%20N/a%C3%A9.mp3", "file:///C:/M%20N/000001a%C3%A9.mp3",
+       {"u8:C:\\M N\\a\xc3\xa9.mp3"}, "u8:C:\\M N\\000001a\xc3\xa9.mp3"},
+  };
+  TempDir dir;
+  Win32FileSystem fs;
+  CreateDirectoryW(L"M", nullptr);
+  CreateDirectoryW(L"C:\\M N", nullptr);
+  for (const auto& c : cases) {
+    for (const std::string& file : c.files)
+      CloseHandle(CreateFileW(Wide(file).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_NEW, 0, nullptr));
+    EXPECT_TRUE(fs.Rename(c.line, c.numbered)) << c.line;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+              GetFileAttributesW(Wide(c.renamed).c_str())) << c.line;
+    for (size_t i = 1; i < c.files.size(); ++i)
+      EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+                GetFileAttributesW(Wide(c.files[i]).c_str())) << c.line;
+    EXPECT_TRUE(fs.Rename(c.numbered, c.line)) << c.line;
+    for (const std::string& file : c.files) {
+      EXPECT_NE(INVALID_FILE_ATTRIBUTES,
+                GetFileAttributesW(Wide(file).c_str())) << c.line;
+      DeleteFileW(Wide(file).c_str());
+    }
+  }
+  RemoveDirectoryW(L"C:\\M N");
 }
 
 TEST(Win32FileSystemTest, ReadableMeansThereAndOpenable) {
