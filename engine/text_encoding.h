@@ -34,16 +34,14 @@ class Utf16Decoder {
 
   explicit Utf16Decoder(bool big_endian) : big_endian_(big_endian) {}
 
-  // Decodes `size` bytes into `out`, which must have room for
-  // OutputRoom(size) bytes; returns the count written.
+  // Decodes `size` bytes into `out`, which must have room for size * 3 / 2
+  // + 4 bytes (two bytes make at most three, a mark and a carried unit
+  // more); returns the count written.
   size_t Decode(const char* in, size_t size, char* out);
 
   // Ends the stream: a half unit or a lone high surrogate left over is
   // malformed. Returns the count written to `out` (room for 2 bytes).
   size_t Finish(char* out);
-
-  // The most that Decode can write for `size` input bytes.
-  static size_t OutputRoom(size_t size) { return size / 2 * 3 + 4; }
 
  private:
   size_t Unit(uint16_t unit, char* out);
