@@ -110,12 +110,6 @@ bool RenameNoReplace(const char* from, const char* to) {
   return RenameIfFree(from, to);
 }
 
-std::string ToPosixPath(const std::string& entry_path) {
-  std::string path = entry_path;
-  std::replace(path.begin(), path.end(), '\\', '/');
-  return path;
-}
-
 bool PosixFileSystem::IsReadable(const std::string& path) {
   return access(path.c_str(), R_OK) == 0;
 }
@@ -131,30 +125,36 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenPlaylist(
   return std::make_unique<FdInputFile>(fd, size);
 }
 
+std::string ToPosixPath(const std::string& entry_path) {
+  std::string path = entry_path;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
 bool EntryToPosixPath(const std::string& entry, bool windows_1252,
                       std::string* path) {
-  std::string host;
-  const std::string* name = &entry;
   if (IsFileUrl(entry)) {
     // A file on another host is not ours to reach.
-    if (!DecodeFileUrl(entry, &host, path) || !host.empty()) return false;
-    name = path;
+    std::string host, local;
+    if (!DecodeFileUrl(entry, &host, &local) || !host.empty()) return false;
+    return EntryToPosixPath(local, windows_1252, path);
   }
-  std::string native;
-  if (windows_1252)
-    AppendWindows1252AsUtf8(*name, &native);
-  else
-    native = *name;
-  *path = ToPosixPath(native);
+  if (windows_1252) {
+    path->clear();
+    AppendWindows1252AsUtf8(entry, path);
+  } else {
+    *path = entry;
+  }
+  std::replace(path->begin(), path->end(), '\\', '/');
   return true;
 }
 
 namespace {
 
 // The last part of a native path.
-std::string LastPart(const std::string& path) {
+const char* LastPart(const std::string& path) {
   size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return path.c_str() + (slash == std::string::npos ? 0 : slash + 1);
 }
 
 }  // namespace
@@ -172,11 +172,11 @@ void PosixFileSystem::Remember(OpenFile* file, const std::string& path,
 bool PosixFileSystem::IsOpenFile(const std::string& path) const {
   // Only a path ending in one of their names can be them, so that other
   // renames cost no extra look; letters' case aside, as FAT ignores it.
-  std::string name = LastPart(path);
+  const char* name = LastPart(path);
   bool named = false;
   for (const OpenFile* file : {&playlist_, &log_})
     named = named || (!file->name.empty() &&
-                      strcasecmp(name.c_str(), file->name.c_str()) == 0);
+                      strcasecmp(name, file->name.c_str()) == 0);
   if (!named) return false;
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return false;

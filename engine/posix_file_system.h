@@ -14,7 +14,7 @@ namespace quenby {
 std::string ToPosixPath(const std::string& entry_path);
 
 // The native path that an entry names: a file: URL's local path, or the
-// entry with its backslashes turned into slashes. When `windows_1252` is
+// entry as ToPosixPath gives it. When `windows_1252` is
 // set the name is read in that code page and written in UTF-8, as Linux
 // names files. False when the entry names no local path.
 bool EntryToPosixPath(const std::string& entry, bool windows_1252,

@@ -15,9 +15,28 @@ namespace quenby {
 namespace {
 
 TEST(PosixFileSystemTest, BackslashesBecomeSlashesAndNothingElseChanges) {
-  EXPECT_EQ("C:/Music/a b.mp3", ToPosixPath("C:\\Music\\a b.mp3"));
-  EXPECT_EQ("/a.mp3", ToPosixPath("\\a.mp3"));
-  EXPECT_EQ("M/x/y/../z ", ToPosixPath("M\\x/y\\..\\z "));
+  const struct {
+    const char* entry;
+    bool windows_1252;
+    const char* path;
+  } cases[] = {
+      {"C:\\Music\\a b.mp3", false, "C:/Music/a b.mp3"},
+      {"\\a.mp3", false, "/a.mp3"},
+      {"M\\x/y\\..\\z ", false, "M/x/y/../z "},
+      {"M\\Bj\xf6rk", false, "M/Bj\xf6rk"},
+      {"M\\Bj\xf6rk", true, "M/Bj\xc3\xb6rk"},
+      {"file:///C:/M/a%20b%F6", true, "C:/M/a b\xc3\xb6"},
+      {"file://server/M/a", false, nullptr},  // Another host.
+  };
+  EXPECT_EQ("C:/M/a%20b", ToPosixPath("C:\\M\\a%20b"));
+  for (const auto& c : cases) {
+    std::string path;
+    ASSERT_EQ(c.path != nullptr, EntryToPosixPath(c.entry, c.windows_1252, &path))
+        << c.entry;
+    if (c.path) {
+      EXPECT_EQ(c.path, path) << c.entry;
+    }
+  }
 }
 
 TEST(PosixFileSystemTest, RenameNeverReplaces) {
