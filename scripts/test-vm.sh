@@ -45,11 +45,12 @@ else
 fi
 
 # The blank FAT image, made here as a user's tools would make it.
-truncate -s 32M "$results/vfat.img"
+truncate -s 16M "$results/vfat.img"
 mkfs.vfat "$results/vfat.img" >/dev/null
 
 start=$(date +%s)
-"$tool" "$root" sh tests/vm/guest.sh "$native" "$windows" "$results" "$@"
+"$tool" "$root" sh tests/vm/guest.sh "$native" "$windows" "$shipped" "$results" \
+  "$@"
 status=$?
 echo "test-vm: the machine ran for $(( $(date +%s) - start )) s (status $status)"
 

@@ -8,13 +8,14 @@
 # Each step's outcome goes to RESULTS/results.txt as
 # "part<TAB>step<TAB>passed<TAB>failed", counted in test cases.
 #
-#   guest.sh NATIVE_BUILD WINDOWS_TEST_BUILD RESULTS [PART...]
+#   guest.sh NATIVE_BUILD WINDOWS_TEST_BUILD SHIPPED_EXE RESULTS [PART...]
 # PART is "windows" or "vfat"; both when none is given.
 set -u
 native=$1
 windows=$2
-results=$3
-shift 3
+shipped=$3
+results=$4
+shift 4
 parts=${*:-windows vfat}
 blank=$results/vfat.img  # Made by mkfs.vfat on the host.
 : > "$results/results.txt"
@@ -60,10 +61,20 @@ step() {
 }
 
 windows_part() {
+  # Started from the shared folder, every test program crashed on its first
+  # instruction, its code read as zeros; copies on the machine's own disk
+  # run. So each program is copied there and mounted over its own path.
+  mkdir -p /tmp/exe
+  programs="$shipped $(ls "$windows"/*.exe)"
+  for program in $programs; do
+    copy=/tmp/exe/$(echo "$program" | tr / _)
+    cp "$program" "$copy" && mount --bind "$copy" "$program"
+  done
   # The prefix the machine was made with serves these tests; the fonts
   # and the window captions are set up there already.
   step windows "i686 tree under 32-bit Wine (CTest)" windows \
     ctest --test-dir "$windows" -V --timeout 600
+  for program in $programs; do umount "$program"; done
 }
 
 vfat_part() {
@@ -78,10 +89,13 @@ vfat_part() {
       printf 'vfat %s\tmount\t0\t1\n' "$options" >> "$results/results.txt"
       continue
     fi
-    # The real-file-system suite with its folders on the stick.
+    # The real-file-system suite with its folders on the stick, but for
+    # what FAT cannot hold: FIFOs, symbolic links and (utf8 being on in
+    # every set here) names that are not UTF-8. The FAT suite covers names
+    # outside ASCII.
     step "vfat $options" "POSIX suite" "posix-$tag" \
       env TMPDIR=/mnt/vfat "$native/tests/engine_tests" \
-      --gtest_filter='Posix*'
+      --gtest_filter='Posix*-*NoRegularFile*:*NeverFollowsALink:*SpecialPlaylists*:*NumbersAndRestoresEveryName'
     umount /mnt/vfat
     step "vfat $options" "fsck.vfat of its image" "fsck-$tag" \
       fsck.vfat -n "$image"
