@@ -52,7 +52,7 @@ test-vm: configure windows
 	cmake -S . -B $(VM_TEST_BUILD) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i686-w64-mingw32.cmake \
 	  -DQUENBY_SHIPPED_EXE=$(abspath $(WINDOWS_BUILD))/Quenby.exe \
-	  -DQUENBY_WINEPREFIX=/root/.wine
+	  -DQUENBY_WINEPREFIX=/root/.wine -DQUENBY_WINE_SLOWNESS=5
 	cmake --build $(VM_TEST_BUILD) -j $(JOBS)
 	./scripts/test-vm.sh $(BUILD) $(VM_TEST_BUILD) $(WINDOWS_BUILD)/Quenby.exe
 
