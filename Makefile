@@ -46,6 +46,7 @@ windows-test: windows
 # and the engine's file-system suites on the kernel's vfat, inside the
 # emulated machine of ../shared/win32-vm; takes minutes, so not part of test.
 VM_TEST_BUILD ?= $(BUILD)/windows-tests-i686
+WIN32_VM ?= $(CURDIR)/../shared/win32-vm
 test-vm: configure windows
 	cmake --build $(BUILD) -j $(JOBS) --target engine_tests \
 	  reliability_tests crash_driver
@@ -54,7 +55,7 @@ test-vm: configure windows
 	  -DQUENBY_SHIPPED_EXE=$(abspath $(WINDOWS_BUILD))/Quenby.exe \
 	  -DQUENBY_WINEPREFIX=/root/.wine -DQUENBY_WINE_SLOWNESS=5
 	cmake --build $(VM_TEST_BUILD) -j $(JOBS)
-	./scripts/test-vm.sh $(BUILD) $(VM_TEST_BUILD) $(WINDOWS_BUILD)/Quenby.exe
+	WIN32_VM=$(WIN32_VM) ./scripts/test-vm.sh $(BUILD) $(VM_TEST_BUILD) $(WINDOWS_BUILD)/Quenby.exe
 
 # Starts the dialog. Without a display the program says so in one line and
 # fails.

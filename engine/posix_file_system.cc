@@ -1,4 +1,5 @@
 #include "posix_file_system.h"
+#include "fat_names.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -9,8 +10,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-
-#include "fat_names.h"
 
 namespace quenby {
 

@@ -4,7 +4,8 @@
 #
 #   test-vm.sh NATIVE_BUILD WINDOWS_TEST_BUILD SHIPPED_EXE [PART...]
 #
-# Both trees must be built already (make test-vm does it). The source folder
+# Both trees must be built already (make test-vm does it); run as root (the
+# machine needs it). The source folder
 # is shared with the machine under the same path, so the trees' absolute
 # paths hold there too. Prints one line per step and then
 # "N passed, N failed" alone; exits non-zero on any failure.
@@ -15,7 +16,8 @@ native=$(realpath "$1")
 windows=$(realpath "$2")
 shipped=$(realpath "$3")
 shift 3
-tool=$root/../shared/win32-vm/run.sh
+# The machine's tool lives beside the project; WIN32_VM names it elsewhere.
+tool=${WIN32_VM:-$root/../shared/win32-vm}/run.sh
 results=$native/vm
 # Emulated runs are slow, but a stuck one must end.
 VM_TIMEOUT=${VM_TIMEOUT:-2400}
