@@ -46,6 +46,13 @@ else
   cp "$shipped" "$windows/Quenby.exe"
 fi
 
+# The machine shares only the project's folder: what tests read from beside
+# it (playlists of other programs) goes along, to appear at its own path.
+if [ -d "$root/../shared/real-playlists" ]; then
+  cp -r "$root/../shared/real-playlists" "$results/"
+  realpath "$root/../shared/real-playlists" > "$results/real-playlists.path"
+fi
+
 # The blank FAT image, made here as a user's tools would make it.
 truncate -s 16M "$results/vfat.img"
 mkfs.vfat "$results/vfat.img" >/dev/null

@@ -19,6 +19,10 @@ shift 4
 parts=${*:-windows vfat}
 blank=$results/vfat.img  # Made by mkfs.vfat on the host.
 : > "$results/results.txt"
+if [ -f "$results/real-playlists.path" ]; then
+  target=$(cat "$results/real-playlists.path")
+  mkdir -p "$target" && mount --bind "$results/real-playlists" "$target"
+fi
 
 # Counts a step's test cases from its output: GoogleTest's per-case lines,
 # each CTest test on its own (CTest -V puts "N: " before a test's lines). A
