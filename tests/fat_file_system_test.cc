@@ -23,7 +23,13 @@ class FatTest : public ::testing::Test {
     ASSERT_TRUE(fat.ok()) << fat.reason();
     ASSERT_EQ(0, chdir(fat.path().c_str()));
   }
-  void TearDown() override { (void)chdir(dir.path().c_str()); }
+  void TearDown() override {
+    (void)chdir(dir.path().c_str());
+    // Whatever a test did, the stick's file system is sound afterwards.
+    if (fat.ok()) {
+      EXPECT_EQ("", fat.Check());
+    }
+  }
 
   TempDir dir;
   FatMount fat{dir.path()};

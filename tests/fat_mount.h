@@ -8,6 +8,7 @@
 #ifndef QUENBY_TESTS_FAT_MOUNT_H_
 #define QUENBY_TESTS_FAT_MOUNT_H_
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -46,6 +47,18 @@ class FatMount {
   bool Remount(const std::string& options) {
     Unmount();
     return Mount(options);
+  }
+  // Unmounts the image and has fsck.vfat look at it without changing it:
+  // what it found, or "" when the image is sound.
+  std::string Check() {
+    Unmount();
+    std::string command = "fsck.vfat -n '" + image_ + "' 2>&1";
+    FILE* fsck = popen(command.c_str(), "r");
+    if (!fsck) return "fsck.vfat did not start";
+    std::string said;
+    char buffer[256];
+    while (fgets(buffer, sizeof buffer, fsck)) said += buffer;
+    return pclose(fsck) == 0 ? "" : said;
   }
   ~FatMount() { Unmount(); }
   bool ok() const { return mounted_; }

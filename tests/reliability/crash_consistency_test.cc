@@ -277,6 +277,7 @@ TEST(CrashConsistencyTest, KilledNumberingRunsOnFatLoseNothing) {
   else
     KillRuns(fat.path(), 8, 8, &left_behind);
   ASSERT_EQ(0, chdir(temp.path().c_str()));
+  EXPECT_EQ("", fat.Check());
 }
 
 }  // namespace
