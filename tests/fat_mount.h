@@ -12,6 +12,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace quenby {
@@ -93,6 +96,24 @@ class FatMount {
       (void)system(command.c_str());
     }
     mounted_ = false;
+    // fusefat writes the last of the image after its unmount has returned
+    // (a loaded machine's fsck.vfat once found a folder on a free cluster):
+    // wait until its process is gone.
+    for (int i = 0; !kernel_ && i < 100 && FusefatRunning(); ++i)
+      usleep(50 * 1000);
+  }
+  bool FusefatRunning() const {
+    std::error_code error;
+    for (const auto& process :
+         std::filesystem::directory_iterator("/proc", error)) {
+      std::ifstream in(process.path() / "cmdline", std::ios::binary);
+      std::string command((std::istreambuf_iterator<char>(in)),
+                          std::istreambuf_iterator<char>());
+      if (command.rfind("fusefat", 0) == 0 &&
+          command.find(image_) != std::string::npos)
+        return true;
+    }
+    return false;
   }
 
   std::string image_;
