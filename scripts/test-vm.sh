@@ -34,6 +34,14 @@ case $native/ in
      exit 2 ;;
 esac
 
+# One run at a time on a build: a second would empty the folder that the
+# first one's machine still reports into.
+exec 9> "$native/vm.lock"
+if ! flock -n 9; then
+  echo "test-vm: another run uses $native" >&2
+  echo "0 passed, 1 failed"
+  exit 1
+fi
 rm -rf "$results"
 mkdir -p "$results"
 
