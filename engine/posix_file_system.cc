@@ -1,4 +1,5 @@
 #include "posix_file_system.h"
+#include "fat_names.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -97,6 +98,12 @@ int OpenRegularFile(const char* path, int flags, off_t* size = nullptr) {
 }  // namespace
 
 bool RenameNoReplace(const char* from, const char* to) {
+  // The kernel's vfat under iocharset=utf8 misses a long name taken in other
+  // letter case, and its rename would write a second one beside it.
+  if (TakenInOtherCaseOnFat(to)) {
+    errno = EEXIST;
+    return false;
+  }
   if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
     return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;

@@ -15,9 +15,14 @@ namespace quenby {
 
 class TempDir {
  public:
+  // Below $TMPDIR when the harness sets it (to run on another file system),
+  // else below /tmp.
   TempDir() {
-    char name[] = "/tmp/quenby-test-XXXXXX";
-    path_ = mkdtemp(name);
+    const char* base = getenv("TMPDIR");
+    std::string name = std::string(base && *base ? base : "/tmp") +
+                       "/quenby-test-XXXXXX";
+    if (!mkdtemp(&name[0])) abort();  // No test can run without it.
+    path_ = name;
     old_cwd_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
   }

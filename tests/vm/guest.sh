@@ -1,0 +1,124 @@
+#!/bin/sh
+# Runs inside the emulated machine (scripts/test-vm.sh starts it there), as
+# root, in the shared source folder:
+#   1. the i686 Windows test tree under 32-bit Wine, through its own CTest;
+#   2. the engine's real-file-system and FAT suites, built natively here,
+#      on FAT images under the kernel's vfat driver, once per set of mount
+#      options, each image checked with fsck.vfat afterwards.
+# Each step's outcome goes to RESULTS/results.txt as
+# "part<TAB>step<TAB>passed<TAB>failed", counted in test cases.
+#
+#   guest.sh NATIVE_BUILD WINDOWS_TEST_BUILD SHIPPED_EXE RESULTS [PART...]
+# PART is "windows" or "vfat"; both when none is given.
+set -u
+native=$1
+windows=$2
+shipped=$3
+results=$4
+shift 4
+parts=${*:-windows vfat}
+blank=$results/vfat.img  # Made by mkfs.vfat on the host.
+: > "$results/results.txt"
+if [ -f "$results/real-playlists.path" ]; then
+  target=$(cat "$results/real-playlists.path")
+  mkdir -p "$target" && mount --bind "$results/real-playlists" "$target"
+fi
+
+# Counts a step's test cases from its output: GoogleTest's per-case lines,
+# each CTest test on its own (CTest -V puts "N: " before a test's lines). A
+# test without case lines counts as one case, by its outcome; a test that
+# failed without a failed case (a crash, a timeout) counts one failure more.
+count() {  # count PART STEP LOG STATUS
+  awk -v part="$1" -v step="$2" -v status="$4" '
+    { n = 0; line = $0 }
+    match(line, /^[0-9]+: /) { n = substr(line, 1, RLENGTH - 2) + 0
+                               line = substr(line, RLENGTH + 1) }
+    line ~ /^\[       OK \] / { ok[n]++; seen[n] = 1 }
+    line ~ /^\[  FAILED  \] .*\([0-9]+ ms\)$/ { bad[n]++; seen[n] = 1 }
+    match($0, /Test +#[0-9]+: /) {
+      number = substr($0, RSTART, RLENGTH); sub(/^Test +#/, "", number)
+      result[number + 0] = ($0 ~ /Passed/) ? "pass" : "fail"
+    }
+    END {
+      for (n in result) tests++
+      if (!tests) result[0] = status == 0 ? "pass" : "fail"
+      for (n in result) {
+        passed += ok[n]; failed += bad[n]
+        if (!seen[n]) { if (result[n] == "pass") passed++; else failed++ }
+        else if (result[n] == "fail" && !bad[n]) failed++
+      }
+      printf "%s\t%s\t%d\t%d\n", part, step, passed, failed
+    }' "$3" >> "$results/results.txt"
+  tail -n 1 "$results/results.txt" | awk -F '\t' \
+    '{ printf "== %s, %s: %d passed, %d failed\n", $1, $2, $3, $4 }'
+}
+
+# step PART STEP LOGNAME COMMAND...: runs COMMAND, keeps its output, counts.
+step() {
+  part=$1 name=$2 log=$results/$3.log
+  shift 3
+  echo "== $part, $name ..."
+  "$@" > "$log" 2>&1
+  status=$?
+  [ $status -eq 0 ] || tail -n 40 "$log"
+  count "$part" "$name" "$log" $status
+}
+
+windows_part() {
+  # Started from the shared folder, every test program crashed on its first
+  # instruction, its code read as zeros; copies on the machine's own disk
+  # run. So each program is copied there and mounted over its own path.
+  mkdir -p /tmp/exe
+  programs="$shipped $(ls "$windows"/*.exe)"
+  for program in $programs; do
+    copy=/tmp/exe/$(echo "$program" | tr / _)
+    cp "$program" "$copy" && mount --bind "$copy" "$program"
+  done
+  # The prefix the machine was made with serves these tests; the fonts
+  # and the window captions are set up there already.
+  step windows "i686 tree under 32-bit Wine (CTest)" windows \
+    ctest --test-dir "$windows" -V --timeout 600
+  for program in $programs; do umount "$program"; done
+}
+
+vfat_part() {
+  modprobe -q loop; modprobe -q vfat
+  mkdir -p /mnt/vfat
+  for options in defaults iocharset=utf8 shortname=mixed \
+                 iocharset=utf8,shortname=mixed; do
+    tag=$(echo "$options" | tr ',=' '-_')
+    image=/tmp/vfat-$tag.img
+    cp "$blank" "$image"
+    if ! mount -t vfat -o "loop,$options" "$image" /mnt/vfat; then
+      printf 'vfat %s\tmount\t0\t1\n' "$options" >> "$results/results.txt"
+      continue
+    fi
+    # The real-file-system suite with its folders on the stick, but for
+    # what FAT cannot hold: FIFOs, symbolic links and (utf8 being on in
+    # every set here) names that are not UTF-8. The FAT suite covers names
+    # outside ASCII.
+    step "vfat $options" "POSIX suite" "posix-$tag" \
+      env TMPDIR=/mnt/vfat "$native/tests/engine_tests" \
+      --gtest_filter='Posix*-*NoRegularFile*:*NeverFollowsALink:*SpecialPlaylists*:*NumbersAndRestoresEveryName'
+    umount /mnt/vfat
+    step "vfat $options" "fsck.vfat of its image" "fsck-$tag" \
+      fsck.vfat -n "$image"
+    rm -f "$image"
+    # The FAT suites make an image of their own per test from the blank one.
+    step "vfat $options" "FAT suite" "fat-$tag" \
+      env QUENBY_TEST_VFAT="$options" QUENBY_TEST_VFAT_IMAGE="$blank" \
+      "$native/tests/engine_tests" --gtest_filter='Fat*'
+    step "vfat $options" "killed numbering runs" "kill-$tag" \
+      env QUENBY_TEST_VFAT="$options" QUENBY_TEST_VFAT_IMAGE="$blank" \
+      "$native/tests/reliability/reliability_tests" \
+      --gtest_filter='*OnFat*'
+  done
+}
+
+for part in $parts; do
+  case $part in
+    windows) windows_part ;;
+    vfat) vfat_part ;;
+    *) echo "guest.sh: unknown part $part" >&2; exit 2 ;;
+  esac
+done
