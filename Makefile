@@ -47,9 +47,10 @@ windows-test: windows
 run: build
 	@./$(BUILD)/ui/qt/Quenby
 
-# A .deb of the program, its desktop entry and its icon.
-package: build
-	cmake --build $(BUILD) --target package
+# The .deb, made by dpkg-buildpackage from debian/ on a copy of the sources
+# in $(BUILD)/deb/; the program's package is also copied into $(BUILD).
+package: configure
+	cmake --build $(BUILD) --target deb
 
 # Timing against the bare system calls and the usual scripts; takes minutes.
 bench: build
