@@ -11,7 +11,7 @@ WINDOWS_TEST_ARCH = $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 \
 	&& echo i686 || echo x86_64)
 
 .PHONY: all deps configure build test run package bench fuzz clean windows \
-	windows-test
+	windows-dist windows-test
 
 all: build
 
@@ -34,7 +34,11 @@ windows: deps
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i686-w64-mingw32.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
-windows-test: windows
+# The release archive, $(WINDOWS_BUILD)/quenby-<version>-win32.zip.
+windows-dist: windows
+	cmake --build $(WINDOWS_BUILD) --target windows-dist
+
+windows-test: windows-dist
 	cmake -S . -B $(WINDOWS_TEST_BUILD) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/$(WINDOWS_TEST_ARCH)-w64-mingw32.cmake \
 	  -DQUENBY_SHIPPED_EXE=$(abspath $(WINDOWS_BUILD))/Quenby.exe
