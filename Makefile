@@ -10,8 +10,8 @@ WINDOWS_TEST_BUILD ?= $(BUILD)/windows-tests
 WINDOWS_TEST_ARCH = $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 \
 	&& echo i686 || echo x86_64)
 
-.PHONY: all deps configure build test run package bench fuzz clean windows \
-	windows-dist windows-test
+.PHONY: all deps configure build test run package screenshot bench fuzz \
+	clean windows windows-dist windows-test
 
 all: build
 
@@ -55,6 +55,12 @@ run: build
 # in $(BUILD)/deb/; the program's package is also copied into $(BUILD).
 package: configure
 	cmake --build $(BUILD) --target deb
+
+# The README's picture of the dialog, as the dialog tests take it.
+screenshot: build
+	ctest --test-dir $(BUILD) -R '^qt\.dialog_test$$' --output-on-failure
+	mkdir -p docs
+	cp $(BUILD)/tests/qt/main_dialog.png docs/main_dialog.png
 
 # Timing against the bare system calls and the usual scripts; takes minutes.
 bench: build
