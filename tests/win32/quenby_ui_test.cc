@@ -477,6 +477,18 @@ struct Picture {
   std::string rows;
 };
 
+// The header of 24-bit pictures stored top row first.
+BITMAPINFOHEADER TopDownHeader(int width, int height) {
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = -height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  return info;
+}
+
 Picture Capture(HWND window) {
   RECT rect;
   GetWindowRect(window, &rect);
@@ -491,13 +503,7 @@ Picture Capture(HWND window) {
   BitBlt(memory, 0, 0, picture.width, picture.height, screen, rect.left,
          rect.top, SRCCOPY);
   SelectObject(memory, old);
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = picture.width;
-  info.biHeight = -picture.height;  // top row first
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
+  BITMAPINFOHEADER info = TopDownHeader(picture.width, picture.height);
   int stride = (picture.width * 3 + 3) & ~3;
   picture.rows.assign(static_cast<size_t>(stride) * picture.height, '\0');
   GetDIBits(memory, bitmap, 0, picture.height, &picture.rows[0],
@@ -530,13 +536,7 @@ bool SaveSideBySide(const std::string& path,
     left += picture.width + margin;
   }
 
-  BITMAPINFOHEADER info = {};
-  info.biSize = sizeof info;
-  info.biWidth = width;
-  info.biHeight = -height;
-  info.biPlanes = 1;
-  info.biBitCount = 24;
-  info.biCompression = BI_RGB;
+  BITMAPINFOHEADER info = TopDownHeader(width, height);
   BITMAPFILEHEADER file = {};
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info;
