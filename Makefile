@@ -10,8 +10,8 @@ WINDOWS_TEST_BUILD ?= $(BUILD)/windows-tests
 WINDOWS_TEST_ARCH = $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 \
 	&& echo i686 || echo x86_64)
 
-.PHONY: all deps configure build test run package bench fuzz clean windows \
-	windows-test test-vm
+.PHONY: all deps configure build test run package screenshot bench fuzz \
+	clean windows windows-dist windows-test test-vm
 
 all: build
 
@@ -34,7 +34,11 @@ windows: deps
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i686-w64-mingw32.cmake
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 
-windows-test: windows
+# The release archive, $(WINDOWS_BUILD)/quenby-<version>-win32.zip.
+windows-dist: windows
+	cmake --build $(WINDOWS_BUILD) --target windows-dist
+
+windows-test: windows-dist
 	cmake -S . -B $(WINDOWS_TEST_BUILD) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/$(WINDOWS_TEST_ARCH)-w64-mingw32.cmake \
 	  -DQUENBY_SHIPPED_EXE=$(abspath $(WINDOWS_BUILD))/Quenby.exe
@@ -47,7 +51,7 @@ windows-test: windows
 # emulated machine of ../shared/win32-vm; takes minutes, so not part of test.
 VM_TEST_BUILD ?= $(BUILD)/windows-tests-i686
 WIN32_VM ?= $(CURDIR)/../shared/win32-vm
-test-vm: configure windows
+test-vm: configure windows-dist
 	cmake --build $(BUILD) -j $(JOBS) --target engine_tests \
 	  reliability_tests crash_driver
 	cmake -S . -B $(VM_TEST_BUILD) \
@@ -62,9 +66,16 @@ test-vm: configure windows
 run: build
 	@./$(BUILD)/ui/qt/Quenby
 
-# A .deb of the program, its desktop entry and its icon.
-package: build
-	cmake --build $(BUILD) --target package
+# The .deb, made by dpkg-buildpackage from debian/ on a copy of the sources
+# in $(BUILD)/deb/; the program's package is also copied into $(BUILD).
+package: configure
+	cmake --build $(BUILD) --target deb
+
+# The README's picture of the dialog, as the dialog tests take it.
+screenshot: build
+	ctest --test-dir $(BUILD) -R '^qt\.dialog_test$$' --output-on-failure
+	mkdir -p docs
+	cp $(BUILD)/tests/qt/main_dialog.png docs/main_dialog.png
 
 # Timing against the bare system calls and the usual scripts; takes minutes.
 bench: build

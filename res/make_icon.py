@@ -1,5 +1,7 @@
 #!/usr/bin/env python3
-"""Writes Quenby.ico: a 32x32 and a 16x16 image, 16 colours with a mask.
+"""Writes Quenby.ico: a 32x32 and a 16x16 image, 16 colours with a mask;
+and quenby.svg, the 32x32 picture drawn with shapes, from which the desktop
+icons larger than 32x32 are made.
 
 Run it again after changing a picture: python3 res/make_icon.py
 """
@@ -27,10 +29,29 @@ FONT = {
 }
 
 
+LARGE = 32
+
+
+def name_runs():
+    """The product name's black marks on the 32x32 picture, centred, as
+    (x, y, width) runs along the rows."""
+    text = "QUENBY"
+    width = len(text) * 4 - 1
+    x0, y0 = (LARGE - width) // 2, 13
+    runs = []
+    for n, letter in enumerate(text):
+        for y, row in enumerate(FONT[letter]):
+            for x, mark in enumerate(row):
+                if mark == "X" and (x == 0 or row[x - 1] != "X"):
+                    length = len(row[x:]) - len(row[x:].lstrip("X"))
+                    runs.append((x0 + n * 4 + x, y0 + y, length))
+    return runs
+
+
 def large_picture():
     """A grey block in a black outline, lit white along its top and right
     edges, with the product name in black capitals."""
-    size = 32
+    size = LARGE
     pixels = [[SILVER] * size for _ in range(size)]
     for i in range(size):
         pixels[0][i] = pixels[size - 1][i] = BLACK
@@ -38,15 +59,35 @@ def large_picture():
     for i in range(1, size - 1):
         pixels[1][i] = WHITE          # top bevel
         pixels[i][size - 2] = WHITE   # right bevel
-    text = "QUENBY"
-    width = len(text) * 4 - 1
-    x0, y0 = (size - width) // 2, 13
-    for n, letter in enumerate(text):
-        for y, row in enumerate(FONT[letter]):
-            for x, mark in enumerate(row):
-                if mark == "X":
-                    pixels[y0 + y][x0 + n * 4 + x] = BLACK
+    for x, y, length in name_runs():
+        for i in range(length):
+            pixels[y][x + i] = BLACK
     return pixels
+
+
+def svg():
+    """The large picture with shapes on the same 32-unit grid, so that it
+    stays sharp at every whole multiple of 32 pixels."""
+    def rgb(index):
+        return "#%02x%02x%02x" % PALETTE[index]
+
+    letters = "".join("M%d %dh%dv1h-%dz" % (x, y, n, n)
+                      for x, y, n in name_runs())
+    last = LARGE - 1
+    return "\n".join([
+        '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" '
+        'viewBox="0 0 %d %d">' % ((LARGE,) * 4),
+        '<title>Quenby Playlist Maker</title>',
+        # The block with its outline on the outermost ring of pixels.
+        '<rect x="0.5" y="0.5" width="%d" height="%d" fill="%s" '
+        'stroke="%s"/>' % (last, last, rgb(SILVER), rgb(BLACK)),
+        # The bevel: the ring inside it, along the top and the right.
+        '<path d="M1 1.5H%d.5V%d" fill="none" stroke="%s"/>' % (
+            last - 1, last, rgb(WHITE)),
+        '<path d="%s" fill="%s"/>' % (letters, rgb(BLACK)),
+        '</svg>',
+        '',
+    ])
 
 
 def small_picture():
@@ -109,7 +150,8 @@ def icon(pictures):
 
 
 if __name__ == "__main__":
-    target = os.path.join(os.path.dirname(os.path.abspath(__file__)),
-                          "Quenby.ico")
-    with open(target, "wb") as f:
+    folder = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(folder, "Quenby.ico"), "wb") as f:
         f.write(icon([large_picture(), small_picture()]))
+    with open(os.path.join(folder, "quenby.svg"), "w") as f:
+        f.write(svg())

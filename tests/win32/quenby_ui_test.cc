@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <string.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -108,9 +111,30 @@ struct MessageBoxSeen {
   std::vector<std::string> buttons;
 };
 
+// Sets the screen's DPI where Wine reads it when a program starts.
+void SetScreenDpi(DWORD dpi) {
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS,
+            RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0,
+                            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
+  EXPECT_EQ(ERROR_SUCCESS,
+            RegSetValueExA(key, "LogPixels", 0, REG_DWORD,
+                           reinterpret_cast<const BYTE*>(&dpi), sizeof dpi));
+  RegCloseKey(key);
+}
+
 class QuenbyUiTest : public ::testing::Test {
  protected:
-  void SetUp() override { Start(); }
+  // The screen's DPI that the program starts at. Wine's desktop and this
+  // driver read it when they start, so every test puts back 96 when done.
+  virtual DWORD Dpi() const { return 96; }
+
+  void SetUp() override {
+    // This driver reads positions in the screen's own pixels at any DPI.
+    SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+    SetScreenDpi(Dpi());
+    Start();
+  }
 
   void TearDown() override {
     if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
@@ -119,6 +143,7 @@ class QuenbyUiTest : public ::testing::Test {
     }
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
+    SetScreenDpi(96);
   }
 
   // Starts Quenby.exe in the test's folder, with arguments that it must
@@ -177,6 +202,8 @@ class QuenbyUiTest : public ::testing::Test {
   bool Ended() {
     return WaitForSingleObject(process_.hProcess, kPatience) == WAIT_OBJECT_0;
   }
+
+  void ShootBothDialogs(const std::string& name);
 
   std::string Path(const std::string& name) { return dir_.path() + "\\" + name; }
 
@@ -443,61 +470,184 @@ TEST_F(QuenbyUiTest, ExitEscapeAndTheCloseBoxEndTheProgram) {
   EXPECT_TRUE(Ended());
 }
 
-// Writes the whole screen to `path` as a 24-bit BMP.
-bool SaveScreen(const std::string& path) {
-  int width = GetSystemMetrics(SM_CXSCREEN);
-  int height = GetSystemMetrics(SM_CYSCREEN);
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-  SelectObject(memory, old);
+// A window as it is on the screen, as 24-bit rows from the top.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::string rows;
+};
 
+// The header of 24-bit pictures stored top row first.
+BITMAPINFOHEADER TopDownHeader(int width, int height) {
   BITMAPINFOHEADER info = {};
   info.biSize = sizeof info;
   info.biWidth = width;
-  info.biHeight = height;
+  info.biHeight = -height;
   info.biPlanes = 1;
   info.biBitCount = 24;
   info.biCompression = BI_RGB;
-  int stride = (width * 3 + 3) & ~3;
-  std::string pixels(static_cast<size_t>(stride) * height, '\0');
-  GetDIBits(memory, bitmap, 0, height, &pixels[0],
+  return info;
+}
+
+Picture Capture(HWND window) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  Picture picture;
+  picture.width = rect.right - rect.left;
+  picture.height = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, picture.width,
+                                          picture.height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, picture.width, picture.height, screen, rect.left,
+         rect.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFOHEADER info = TopDownHeader(picture.width, picture.height);
+  int stride = (picture.width * 3 + 3) & ~3;
+  picture.rows.assign(static_cast<size_t>(stride) * picture.height, '\0');
+  GetDIBits(memory, bitmap, 0, picture.height, &picture.rows[0],
             reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  return picture;
+}
 
+// Writes the pictures side by side on white, with a margin, as a 24-bit BMP.
+bool SaveSideBySide(const std::string& path,
+                    const std::vector<Picture>& pictures) {
+  const int margin = 10;
+  int width = margin, height = 0;
+  for (const Picture& picture : pictures) {
+    width += picture.width + margin;
+    height = std::max(height, picture.height + 2 * margin);
+  }
+  int stride = (width * 3 + 3) & ~3;
+  std::string rows(static_cast<size_t>(stride) * height, '\xff');
+  int left = margin;
+  for (const Picture& picture : pictures) {
+    int from_stride = (picture.width * 3 + 3) & ~3;
+    for (int y = 0; y < picture.height; ++y) {
+      rows.replace(static_cast<size_t>(y + margin) * stride + left * 3,
+                   picture.width * 3, picture.rows,
+                   static_cast<size_t>(y) * from_stride, picture.width * 3);
+    }
+    left += picture.width + margin;
+  }
+
+  BITMAPINFOHEADER info = TopDownHeader(width, height);
   BITMAPFILEHEADER file = {};
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof file + sizeof info;
-  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(rows.size());
   FILE* out = fopen(path.c_str(), "wb");
   if (!out) return false;
   fwrite(&file, sizeof file, 1, out);
   fwrite(&info, sizeof info, 1, out);
-  fwrite(pixels.data(), 1, pixels.size(), out);
+  fwrite(rows.data(), 1, rows.size(), out);
   return fclose(out) == 0;
 }
 
-TEST_F(QuenbyUiTest, Screenshot) {
-  // Both dialogs side by side: the main one with a path and a mode, the
-  // About box moved to its right.
+// A picture of both dialogs, in `name` beside this program: the main one
+// with a path and a mode, then the About box.
+void QuenbyUiTest::ShootBothDialogs(const std::string& name) {
   SetPath("C:\\Music\\Road trip.m3u");
   Click(IDC_NUMBER_MODE);
   SetWindowPos(dialog_, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Sleep(500);  // Let it finish painting.
+  std::vector<Picture> pictures = {Capture(dialog_)};
   PostMessageA(dialog_, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
   HWND about = WaitForDialog(process_.dwProcessId, dialog_, "About Quenby");
   ASSERT_NE(nullptr, about);
-  RECT main_rect;
-  GetWindowRect(dialog_, &main_rect);
-  SetWindowPos(about, nullptr, main_rect.right + 10, main_rect.top, 0, 0,
-               SWP_NOSIZE | SWP_NOZORDER);
-  Sleep(1000);  // Let both finish painting.
-  EXPECT_TRUE(SaveScreen(BuildFolder() + "\\quenby-dialogs.bmp"));
+  SetWindowPos(about, nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  Sleep(500);
+  pictures.push_back(Capture(about));
+  EXPECT_TRUE(SaveSideBySide(BuildFolder() + "\\" + name, pictures));
   PressKey(about, VK_ESCAPE);
 }
+
+TEST_F(QuenbyUiTest, Screenshot) { ShootBothDialogs("quenby-dialogs.bmp"); }
+
+// The dialogs at the screen's usual 96 DPI and at 144 DPI, Windows' 150%
+// scaling: drawn at that DPI rather than stretched from 96, laid out in
+// dialog units of their font at that DPI, with every text whole.
+class QuenbyDpiTest : public QuenbyUiTest,
+                      public ::testing::WithParamInterface<DWORD> {
+ protected:
+  DWORD Dpi() const override { return GetParam(); }
+};
+
+// The dialog font of the templates, 8-point MS Sans Serif, at `dpi`.
+HFONT DialogFont(int dpi) {
+  LOGFONTA font = {};
+  font.lfHeight = -MulDiv(8, dpi, 72);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = DEFAULT_CHARSET;
+  strcpy(font.lfFaceName, "MS Sans Serif");
+  return CreateFontIndirectA(&font);
+}
+
+// Checks that `dialog` measures `width` x `height` dialog units of its font
+// at `dpi`, and that every text of its controls fits inside the control.
+void ExpectDialogUnitsAndWholeTexts(HWND dialog, int width, int height,
+                                    int dpi) {
+  HDC dc = GetDC(nullptr);
+  HFONT font = DialogFont(dpi);
+  HGDIOBJ old = SelectObject(dc, font);
+  TEXTMETRICA metrics;
+  GetTextMetricsA(dc, &metrics);
+  // The dialog manager's average character width.
+  const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+  SIZE extent;
+  GetTextExtentPoint32A(dc, letters, 52, &extent);
+  int unit_x = (extent.cx / 26 + 1) / 2, unit_y = metrics.tmHeight;
+
+  RECT client;
+  GetClientRect(dialog, &client);
+  EXPECT_EQ(MulDiv(width, unit_x, 4), client.right) << dpi;
+  EXPECT_EQ(MulDiv(height, unit_y, 8), client.bottom) << dpi;
+
+  // A radio button's text begins after its circle and a gap.
+  int circle = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi) + MulDiv(4, dpi, 96);
+  for (HWND child = GetWindow(dialog, GW_CHILD); child;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    std::string text = WindowText(child);
+    if (text.empty() || ClassName(child) == "Edit") continue;
+    LONG style = GetWindowLongA(child, GWL_STYLE);
+    RECT space = {0, 0, 0, 0};
+    DrawTextA(dc, text.c_str(), -1, &space,
+              DT_CALCRECT | DT_SINGLELINE |
+                  (style & SS_NOPREFIX ? DT_NOPREFIX : 0));
+    if (ClassName(child) == "Button" &&
+        (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON)
+      space.right += circle;
+    GetClientRect(child, &client);
+    EXPECT_LE(space.right, client.right) << text << " at " << dpi;
+    EXPECT_LE(space.bottom, client.bottom) << text << " at " << dpi;
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+}
+
+TEST_P(QuenbyDpiTest, LaidOutInDialogUnitsWithEveryTextWhole) {
+  ExpectDialogUnitsAndWholeTexts(dialog_, 320, 221, GetParam());
+  PostMessageA(dialog_, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+  HWND about = WaitForDialog(process_.dwProcessId, dialog_, "About Quenby");
+  ASSERT_NE(nullptr, about);
+  ExpectDialogUnitsAndWholeTexts(about, 235, 111, GetParam());
+  PressKey(about, VK_ESCAPE);
+}
+
+TEST_P(QuenbyDpiTest, Screenshot) {
+  if (GetParam() == 96) GTEST_SKIP() << "QuenbyUiTest.Screenshot has it";
+  ShootBothDialogs("quenby-dialogs-" + std::to_string(GetParam()) +
+                   "dpi.bmp");
+}
+
+INSTANTIATE_TEST_SUITE_P(Screens, QuenbyDpiTest,
+                         ::testing::Values(96u, 144u));
 
 }  // namespace
 }  // namespace quenby

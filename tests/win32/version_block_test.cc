@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <stdio.h>
 #include <string.h>
 
 #include <string>
@@ -120,6 +121,84 @@ TEST(VersionBlockTest, IconAndStrings) {
         << id;
   }
   FreeLibrary(module);
+}
+
+std::string GuidText(const GUID& id) {
+  char text[40];
+  snprintf(text, sizeof text,
+           "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+           static_cast<unsigned long>(id.Data1), id.Data2, id.Data3,
+           id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4],
+           id.Data4[5], id.Data4[6], id.Data4[7]);
+  return text;
+}
+
+// The manifest as Windows reads it when the program starts: the dialogs
+// drawn at the screen's DPI (per-monitor v2, else the system's), and the
+// Windows versions from Vista to 11 known, so that none runs it in a
+// compatibility mode.
+TEST(VersionBlockTest, ManifestAsksToBeDrawnAtTheScreensDpi) {
+  ACTCTXA request = {};
+  request.cbSize = sizeof request;
+  request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+  request.lpSource = g_program.c_str();
+  request.lpResourceName = MAKEINTRESOURCEA(1);
+  HANDLE context = CreateActCtxA(&request);
+  ASSERT_NE(INVALID_HANDLE_VALUE, context) << GetLastError();
+
+  struct Setting {
+    const wchar_t* space;
+    const wchar_t* name;
+    const wchar_t* value;
+  };
+  const Setting settings[] = {
+      {L"http://schemas.microsoft.com/SMI/2016/WindowsSettings",
+       L"dpiAwareness", L"PerMonitorV2, System"},
+      {L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware",
+       L"true"},
+  };
+  for (const Setting& setting : settings) {
+    wchar_t value[64] = L"";
+    SIZE_T size = 0;
+    EXPECT_TRUE(QueryActCtxSettingsW(0, context, setting.space, setting.name,
+                                     value, 64, &size))
+        << GetLastError();
+    EXPECT_STREQ(setting.value, value);
+  }
+
+  alignas(8) char buffer[1024] = {};
+  SIZE_T size = 0;
+  ASSERT_TRUE(QueryActCtxW(0, context, nullptr,
+                           CompatibilityInformationInActivationContext,
+                           buffer, sizeof buffer, &size))
+      << GetLastError();
+  // A count, then one element per entry: the GUID, its type and, since
+  // Windows 10 1903 (and in Wine), the highest version tested, which moves
+  // the elements to an 8-byte boundary.
+  DWORD count = 0;
+  memcpy(&count, buffer, sizeof count);
+  ASSERT_GT(count, 0u);
+  bool wide = size == 8 + 32 * count;
+  ASSERT_TRUE(wide || size == 4 + 20 * count) << size;
+  std::vector<std::string> systems;
+  for (DWORD i = 0; i < count; ++i) {
+    const char* element = buffer + (wide ? 8 + 32 * i : 4 + 20 * i);
+    GUID id;
+    DWORD type;
+    memcpy(&id, element, sizeof id);
+    memcpy(&type, element + sizeof id, sizeof type);
+    if (type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS)
+      systems.push_back(GuidText(id));
+  }
+  const std::vector<std::string> expected = {
+      "e2011457-1546-43c5-a5fe-008deee3d3f0",  // Vista
+      "35138b9a-5d96-4fbd-8e2d-a2440225f93a",  // 7
+      "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",  // 8
+      "1f676c76-80e1-4239-95bb-83d0f6d0da78",  // 8.1
+      "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a",  // 10 and 11
+  };
+  EXPECT_EQ(expected, systems);
+  ReleaseActCtx(context);
 }
 
 // A windowed program with the C++ runtime inside: it needs no DLL that a bare
