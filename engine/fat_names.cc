@@ -70,12 +70,21 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
 }
 
 bool TakenInOtherCaseOnFat(const char* path) {
+  FatCaseCheck check;
+  return check.Taken(path);
+}
+
+bool FatCaseCheck::Taken(const char* path) {
   const char* slash = strrchr(path, '/');
   std::string folder = slash ? std::string(path, slash + 1) : ".";
+  if (folder != folder_) {
+    struct statfs info;
+    fat_ = statfs(folder.c_str(), &info) == 0 &&
+           info.f_type == MSDOS_SUPER_MAGIC;
+    folder_ = folder;
+  }
+  if (!fat_) return false;
   std::string name = slash ? slash + 1 : path;
-  struct statfs info;
-  if (statfs(folder.c_str(), &info) != 0 || info.f_type != MSDOS_SUPER_MAGIC)
-    return false;
   // vfat drops the dots at the end of a name.
   while (name.size() > 1 && name.back() == '.') name.pop_back();
   DIR* dir = opendir(folder.c_str());

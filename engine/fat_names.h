@@ -18,6 +18,18 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b);
 // name that differs from its last part only in letter case.
 bool TakenInOtherCaseOnFat(const char* path);
 
+// TakenInOtherCaseOnFat for one run: it remembers whether the last folder
+// it saw is on vfat, since a run renames a folder's files one after another
+// and a look at the file system per rename costs a tenth of the rename.
+class FatCaseCheck {
+ public:
+  bool Taken(const char* path);
+
+ private:
+  std::string folder_;
+  bool fat_ = false;
+};
+
 }  // namespace quenby
 
 #endif  // QUENBY_ENGINE_FAT_NAMES_H_

@@ -1,5 +1,4 @@
 #include "posix_file_system.h"
-#include "fat_names.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -13,6 +12,7 @@
 #include <algorithm>
 
 #include "entry_path.h"
+#include "fat_names.h"
 #include "text_encoding.h"
 
 namespace quenby {
@@ -98,12 +98,6 @@ int OpenRegularFile(const char* path, int flags, off_t* size = nullptr) {
 }  // namespace
 
 bool RenameNoReplace(const char* from, const char* to) {
-  // The kernel's vfat under iocharset=utf8 misses a long name taken in other
-  // letter case, and its rename would write a second one beside it.
-  if (TakenInOtherCaseOnFat(to)) {
-    errno = EEXIST;
-    return false;
-  }
   if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
     return true;
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
@@ -207,6 +201,9 @@ bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
       return false;
   }
   if (IsOpenFile(old_path)) return false;
+  // The kernel's vfat under iocharset=utf8 misses a long name taken in other
+  // letter case, and its rename would write a second one beside it.
+  if (fat_case_.Taken(new_path.c_str())) return false;
   return RenameNoReplace(old_path.c_str(), new_path.c_str());
 }
 

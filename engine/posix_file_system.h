@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "fat_names.h"
 #include "file_system.h"
 
 namespace quenby {
@@ -47,10 +48,12 @@ class PosixFileSystem : public FileSystem {
 
   OpenFile playlist_;
   OpenFile log_;
+  FatCaseCheck fat_case_;
 };
 
 // The rename behind PosixFileSystem::Rename, on native paths: atomic where
-// the file system offers a no-replace rename, and never replacing elsewhere.
+// the file system offers a no-replace rename, and never replacing elsewhere
+// (the letter case that the kernel's vfat may miss is the caller's to check).
 bool RenameNoReplace(const char* from, const char* to);
 
 }  // namespace quenby
