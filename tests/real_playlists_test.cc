@@ -27,6 +27,7 @@
 #include "posix_file_system.h"
 #include "reliability/run_model.h"
 #include "run_renaming.h"
+#include "temp_dir.h"
 
 namespace quenby {
 namespace {
@@ -88,22 +89,10 @@ std::string NativeName(std::string line) {
   return Converted(line, "WINDOWS-1252");
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
+// Whether the file could be made with exactly these contents.
 bool MakeFile(const std::string& path, const std::string& contents) {
-  std::error_code error;
-  std::filesystem::path p(path);
-  if (p.has_parent_path())
-    std::filesystem::create_directories(p.parent_path(), error);
-  std::ofstream out(path, std::ios::binary);
-  out << contents;
-  out.close();
-  return out.good() && Slurp(path) == contents;
+  WriteFile(path, contents);
+  return ReadFile(path) == contents;
 }
 
 // An entry of the playlist as the test reads it.
@@ -186,17 +175,17 @@ std::string RunPlaylist(Plan plan) {
   if (dialog.Message() != message)
     report << "numbering said: " << dialog.Message() << "\n";
   for (const Entry& entry : local)
-    if (Slurp(entry.numbered) != "entry " + std::to_string(entry.number))
+    if (ReadFile(entry.numbered) != "entry " + std::to_string(entry.number))
       report << "not numbered: " << entry.line << "\n";
 
   dialog.Run(&fs, kIdRestoreMode);
   if (dialog.Message() != message)
     report << "restoring said: " << dialog.Message() << "\n";
   for (const Entry& entry : local)
-    if (Slurp(entry.name) != "entry " + std::to_string(entry.number))
+    if (ReadFile(entry.name) != "entry " + std::to_string(entry.number))
       report << "not restored: " << entry.line << "\n";
   for (const Entry& entry : plan.ruled_out)
-    if (IsShellEscaped(entry.line) && Slurp(entry.name) != "ruled out")
+    if (IsShellEscaped(entry.line) && ReadFile(entry.name) != "ruled out")
       report << "moved though ruled out: " << entry.line << "\n";
   report << "count " << local.size() << " " << plan.urls << " " << plan.twice
          << " " << plan.ruled_out.size() << "\n";
@@ -243,7 +232,7 @@ std::string RunInOwnRoot(const std::string& bytes) {
     if (!failed.empty()) {
       report = "skip: " + failed + ": " + strerror(errno);
     } else {
-      std::ofstream("/list.m3u", std::ios::binary) << bytes;
+      WriteFile("/list.m3u", bytes);
       report = RunPlaylist(plan);
     }
     if (write(fds[1], report.data(), report.size()) < 0) _exit(2);
@@ -271,7 +260,7 @@ TEST(RealPlaylistsTest, EveryLocalEntryIsNumberedAndRestored) {
   int local = 0, entries = 0;
   for (const Expected& expected : kPlaylists) {
     listed.insert(expected.file);
-    std::string report = RunInOwnRoot(Slurp(folder + "/" + expected.file));
+    std::string report = RunInOwnRoot(ReadFile(folder + "/" + expected.file));
     if (report.compare(0, 5, "skip:") == 0) GTEST_SKIP() << report;
     std::ostringstream count;
     count << "count " << expected.local << " " << expected.urls << " "
