@@ -46,6 +46,7 @@ class DiscardedLog : public OutputFile {
     ++*writes_;
     return true;
   }
+  bool Sync() override { return true; }
 
  private:
   long* writes_;

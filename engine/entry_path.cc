@@ -1,5 +1,7 @@
 #include "entry_path.h"
 
+#include <algorithm>
+
 namespace quenby {
 
 namespace {
@@ -90,6 +92,18 @@ bool DecodeFileUrl(std::string_view url, std::string* host, std::string* path) {
     rest.remove_prefix(1);
   if (!PercentDecode(rest, path)) return false;
   return !path->empty();
+}
+
+bool EntryToWindowsPath(const std::string& entry, std::string* path) {
+  if (!IsFileUrl(entry)) {
+    *path = entry;
+    return true;
+  }
+  std::string host, local;
+  if (!DecodeFileUrl(entry, &host, &local)) return false;
+  *path = host.empty() ? local : "//" + host + local;
+  std::replace(path->begin(), path->end(), '/', '\\');
+  return true;
 }
 
 }  // namespace quenby

@@ -28,6 +28,11 @@ bool IsFileUrl(std::string_view line);
 // backslash, which would change where the name ends, or no path at all.
 bool DecodeFileUrl(std::string_view url, std::string* host, std::string* path);
 
+// The Windows path that an entry names: a file: URL's local or network path
+// with backslashes, or the entry itself, byte for byte. False when the
+// entry names no usable path. (Linux has EntryToPosixPath.)
+bool EntryToWindowsPath(const std::string& entry, std::string* path);
+
 }  // namespace quenby
 
 #endif  // QUENBY_ENGINE_ENTRY_PATH_H_

@@ -1,9 +1,6 @@
 #include "fat_names.h"
 
-#include <dirent.h>
-#include <linux/magic.h>
-#include <string.h>
-#include <sys/vfs.h>
+#include "text_encoding.h"
 
 namespace quenby {
 
@@ -36,68 +33,23 @@ char32_t Capital(char32_t c) {
   return c;
 }
 
-// The next character of `s` from `*pos`: a UTF-8 sequence's code point, or
-// for any other byte a value no code point has, so it matches only itself.
-char32_t NextCharacter(const std::string& s, size_t* pos) {
-  unsigned char lead = s[*pos];
-  int more = lead >= 0xc2 && lead <= 0xdf   ? 1
-             : lead >= 0xe0 && lead <= 0xef ? 2
-             : lead >= 0xf0 && lead <= 0xf4 ? 3
-                                            : 0;
-  char32_t c = more == 0 ? lead : lead & (0x3f >> more);
-  for (int i = 1; i <= more; ++i) {
-    unsigned char next = *pos + i < s.size() ? s[*pos + i] : 0;
-    if ((next & 0xc0) != 0x80) {
-      more = 0;
-      break;
-    }
-    c = (c << 6) | (next & 0x3f);
-  }
-  if (lead >= 0x80 && more == 0) c = 0x110000 + lead;
-  *pos += 1 + more;
-  return c;
-}
-
 }  // namespace
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-  size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
-    if (Capital(NextCharacter(a, &i)) != Capital(NextCharacter(b, &j)))
-      return false;
-  }
-  return i == a.size() && j == b.size();
-}
-
-bool TakenInOtherCaseOnFat(const char* path) {
-  FatCaseCheck check;
-  return check.Taken(path);
-}
-
-bool FatCaseCheck::Taken(const char* path) {
-  const char* slash = strrchr(path, '/');
-  std::string folder = slash ? std::string(path, slash + 1) : ".";
-  if (folder != folder_) {
-    struct statfs info;
-    fat_ = statfs(folder.c_str(), &info) == 0 &&
-           info.f_type == MSDOS_SUPER_MAGIC;
-    folder_ = folder;
-  }
-  if (!fat_) return false;
-  std::string name = slash ? slash + 1 : path;
-  // vfat drops the dots at the end of a name.
-  while (name.size() > 1 && name.back() == '.') name.pop_back();
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return false;
-  bool taken = false;
-  while (const dirent* entry = readdir(dir)) {
-    if (SameNameIgnoringCase(entry->d_name, name)) {
-      taken = true;
-      break;
+std::string FatNameKey(std::string_view name) {
+  while (name.size() > 1 && name.back() == '.') name.remove_suffix(1);
+  std::string key;
+  key.reserve(name.size());
+  char bytes[4];
+  for (size_t pos = 0; pos < name.size();) {
+    size_t start = pos;
+    int32_t c = NextCodePoint(name, &pos);
+    if (c < 0) {
+      key.push_back(name[start]);
+    } else {
+      key.append(bytes, AppendUtf8(Capital(static_cast<char32_t>(c)), bytes));
     }
   }
-  closedir(dir);
-  return taken;
+  return key;
 }
 
 }  // namespace quenby

@@ -6,29 +6,16 @@
 #define QUENBY_ENGINE_FAT_NAMES_H_
 
 #include <string>
+#include <string_view>
 
 namespace quenby {
 
-// Whether `a` and `b` name the same file when letter case is ignored in
-// ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic (UTF-8). Bytes that
-// are not UTF-8 must match exactly.
-bool SameNameIgnoringCase(const std::string& a, const std::string& b);
-
-// Whether `path` is on the kernel's vfat and its folder already holds a
-// name that differs from its last part only in letter case.
-bool TakenInOtherCaseOnFat(const char* path);
-
-// TakenInOtherCaseOnFat for one run: it remembers whether the last folder
-// it saw is on vfat, since a run renames a folder's files one after another
-// and a look at the file system per rename costs a tenth of the rename.
-class FatCaseCheck {
- public:
-  bool Taken(const char* path);
-
- private:
-  std::string folder_;
-  bool fat_ = false;
-};
+// A name as FAT compares it: letter case folded in ASCII, Latin-1, Latin
+// Extended-A, Greek and Cyrillic (UTF-8), and the dots at its end dropped,
+// as vfat drops them. Bytes that are not UTF-8 are kept as they are, so
+// they match only themselves. Two names are one on FAT when their keys are
+// equal.
+std::string FatNameKey(std::string_view name);
 
 }  // namespace quenby
 

@@ -34,6 +34,9 @@ class OutputFile {
  public:
   virtual ~OutputFile() = default;
   virtual bool Write(const char* data, size_t size) = 0;
+  // Puts what was written on the medium, as far as the platform lets a user
+  // ask for that; a stick may be pulled the moment the run says it is done.
+  virtual bool Sync() = 0;
 };
 
 class FileSystem {
@@ -55,7 +58,15 @@ class FileSystem {
   // when it cannot be opened.
   virtual std::unique_ptr<OutputFile> CreateLog(const std::string& name) = 0;
 
-  // Deletes `name`; failure is the caller's to ignore.
+  // The run renames nothing more: when this returns, every rename it made
+  // is on the medium, and what the file system learnt for the run is
+  // forgotten. Called once per run that read its playlist, before the log
+  // is closed or deleted. A failed sync is not reported: it changes no
+  // rename that was made, and a medium that is gone failed those renames.
+  virtual void RenamesDone() = 0;
+
+  // Deletes `name`, and the deletion is on the medium when it returns;
+  // failure is the caller's to ignore.
   virtual bool Delete(const std::string& name) = 0;
 
   virtual LocalTime Now() = 0;

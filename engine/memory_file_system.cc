@@ -53,6 +53,7 @@ class MemoryOutputFile : public OutputFile {
  public:
   MemoryOutputFile(MemoryFileSystem* fs, std::string name)
       : fs_(fs), open_(fs, std::move(name)) {}
+  ~MemoryOutputFile() override { fs_->journal.push_back("log closed"); }
 
   bool Write(const char* data, size_t size) override {
     ++fs_->log_writes;
@@ -63,6 +64,11 @@ class MemoryOutputFile : public OutputFile {
     auto file = fs_->files.find(open_.name());
     if (file == fs_->files.end()) return false;
     file->second.append(data, size);
+    return true;
+  }
+
+  bool Sync() override {
+    fs_->journal.push_back("log sync");
     return true;
   }
 
@@ -87,7 +93,10 @@ std::unique_ptr<InputFile> MemoryFileSystem::OpenPlaylist(
 
 bool MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   ++rename_calls;
-  if (record_renames) renames.emplace_back(from, to);
+  if (record_renames) {
+    renames.emplace_back(from, to);
+    journal.push_back("rename");
+  }
   if (rename_does_nothing) return true;
   if (rename_refused.count(from) != 0 || open_files.count(from) != 0)
     return false;
@@ -112,6 +121,7 @@ std::unique_ptr<OutputFile> MemoryFileSystem::CreateLog(
 }
 
 bool MemoryFileSystem::Delete(const std::string& name) {
+  journal.push_back("delete " + name);
   if (delete_refused) return false;
   return files.erase(name) != 0;
 }

@@ -44,6 +44,10 @@ class MemoryFileSystem : public FileSystem {
   long rename_calls = 0;
   long log_writes = 0;
 
+  // What reached the medium when: "rename" (recorded like `renames`),
+  // "renames done", "log sync", "log closed" and "delete NAME", in order.
+  std::vector<std::string> journal;
+
   // The names of the playlists and logs open now. Like Windows, this file
   // system renames no open file.
   std::multiset<std::string> open_files;
@@ -52,6 +56,7 @@ class MemoryFileSystem : public FileSystem {
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
+  void RenamesDone() override { journal.push_back("renames done"); }
   bool Delete(const std::string& name) override;
   LocalTime Now() override { return now; }
 };

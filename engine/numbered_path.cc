@@ -29,22 +29,60 @@ size_t OrderPrefix(uint32_t entry_number, char out[8]) {
   return length;
 }
 
-void MakeNumberedPath(std::string_view line, uint32_t entry_number,
-                      std::string* out) {
-  // Byte by byte: any 0x5C counts, multi-byte characters are not decoded.
-  // Only a line without one is split at its last forward slash, as written
-  // by programs of other systems and in URLs.
+namespace {
+
+// Where MakeNumberedPath puts the prefix. Byte by byte: any 0x5C counts,
+// multi-byte characters are not decoded. Only a line without one is split
+// at its last forward slash, as written by programs of other systems and in
+// URLs.
+size_t NameStart(std::string_view line) {
   size_t slash = line.rfind('\\');
   if (slash == std::string_view::npos) slash = line.rfind('/');
-  size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
+  return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+// Whether `numbered` is `line` with an order prefix where MakeNumberedPath
+// puts it; `prefix` is then set to its digits.
+bool FindOrderPrefix(std::string_view line, std::string_view numbered,
+                     std::string_view* prefix) {
+  if (numbered.size() < line.size() + 6 || numbered.size() > line.size() + 7)
+    return false;
+  size_t start = NameStart(line);
+  size_t length = numbered.size() - line.size();
+  if (numbered.substr(0, start) != line.substr(0, start) ||
+      numbered.substr(start + length) != line.substr(start))
+    return false;
+  *prefix = numbered.substr(start, length);
+  return prefix->find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
+void PutOrderPrefix(std::string_view line, std::string_view prefix,
+                    std::string* out) {
+  size_t name_start = NameStart(line);
+  out->clear();
+  out->reserve(line.size() + prefix.size());
+  out->append(line.data(), name_start);
+  out->append(prefix.data(), prefix.size());
+  out->append(line.data() + name_start, line.size() - name_start);
+}
+
+void MakeNumberedPath(std::string_view line, uint32_t entry_number,
+                      std::string* out) {
   char prefix[8];
   size_t prefix_length = OrderPrefix(entry_number, prefix);
+  PutOrderPrefix(line, std::string_view(prefix, prefix_length), out);
+}
 
-  out->clear();
-  out->reserve(line.size() + prefix_length);
-  out->append(line.data(), name_start);
-  out->append(prefix, prefix_length);
-  out->append(line.data() + name_start, line.size() - name_start);
+void KeepOrderPrefixInFront(std::string_view from, std::string_view to,
+                            std::string* from_read, std::string* to_read) {
+  std::string_view prefix;
+  if (FindOrderPrefix(from, to, &prefix)) {
+    PutOrderPrefix(*from_read, prefix, to_read);
+  } else if (FindOrderPrefix(to, from, &prefix)) {
+    PutOrderPrefix(*to_read, prefix, from_read);
+  }
 }
 
 }  // namespace quenby

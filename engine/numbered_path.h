@@ -31,6 +31,20 @@ size_t OrderPrefix(uint32_t entry_number, char out[8]);
 void MakeNumberedPath(std::string_view line, uint32_t entry_number,
                       std::string* out);
 
+// Sets `out` to `line` with `prefix` where MakeNumberedPath puts the entry
+// number.
+void PutOrderPrefix(std::string_view line, std::string_view prefix,
+                    std::string* out);
+
+// For a reading of two names in which a 0x5C byte may be part of a
+// character (Shift_JIS): MakeNumberedPath, byte by byte, puts the prefix
+// after such a character, inside the file's name. When `to` is `from`
+// numbered, or the other way round, this puts the prefix of the read
+// numbered name (`to_read` or `from_read`) in front of the name as the
+// other one reads, after its last backslash or slash. Other pairs stay.
+void KeepOrderPrefixInFront(std::string_view from, std::string_view to,
+                            std::string* from_read, std::string* to_read);
+
 }  // namespace quenby
 
 #endif  // QUENBY_ENGINE_NUMBERED_PATH_H_

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "entry_path.h"
-#include "fat_names.h"
+#include "numbered_path.h"
 #include "text_encoding.h"
 
 namespace quenby {
@@ -58,6 +58,8 @@ class FdOutputFile : public OutputFile {
     }
     return true;
   }
+
+  bool Sync() override { return fsync(fd_) == 0; }
 
  private:
   int fd_;
@@ -132,17 +134,18 @@ std::string ToPosixPath(const std::string& entry_path) {
   return path;
 }
 
-bool EntryToPosixPath(const std::string& entry, bool windows_1252,
+bool EntryToPosixPath(const std::string& entry, const CodePage* code_page,
                       std::string* path) {
   if (IsFileUrl(entry)) {
     // A file on another host is not ours to reach.
     std::string host, local;
     if (!DecodeFileUrl(entry, &host, &local) || !host.empty()) return false;
-    return EntryToPosixPath(local, windows_1252, path);
+    return EntryToPosixPath(local, code_page, path);
   }
-  if (windows_1252) {
-    path->clear();
-    AppendWindows1252AsUtf8(entry, path);
+  // Read before the backslashes turn: in Shift_JIS a 0x5C byte may be the
+  // second half of a character.
+  if (code_page) {
+    if (!CodePageToUtf8(*code_page, entry, path)) return false;
   } else {
     *path = entry;
   }
@@ -188,23 +191,42 @@ bool PosixFileSystem::IsOpenFile(const std::string& path) const {
   return false;
 }
 
-bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
-  std::string old_path, new_path;
-  if (!EntryToPosixPath(from, false, &old_path) ||
-      !EntryToPosixPath(to, false, &new_path))
+bool PosixFileSystem::ReadNames(const std::string& from,
+                                const std::string& to) {
+  if (!EntryToPosixPath(from, nullptr, &old_path_) ||
+      !EntryToPosixPath(to, nullptr, &new_path_))
     return false;
+  // A line that is not UTF-8 was most likely written on Windows in its code
+  // page. The name as written comes first; only when no file has it are the
+  // code pages tried, in turn, until one names a file that is there.
+  if (IsValidUtf8(old_path_) && IsValidUtf8(new_path_)) return true;
   struct stat info;
-  if ((!IsValidUtf8(old_path) || !IsValidUtf8(new_path)) &&
-      lstat(old_path.c_str(), &info) != 0 && errno == ENOENT) {
-    if (!EntryToPosixPath(from, true, &old_path) ||
-        !EntryToPosixPath(to, true, &new_path))
-      return false;
+  if (lstat(old_path_.c_str(), &info) == 0 || errno != ENOENT) return true;
+  for (CodePage code_page : {CodePage::kWindows1252, CodePage::kWindows932}) {
+    std::string old_read, new_read;
+    if (!EntryToPosixPath(from, &code_page, &old_read) ||
+        !EntryToPosixPath(to, &code_page, &new_read))
+      continue;
+    if (code_page == CodePage::kWindows932)
+      KeepOrderPrefixInFront(from, to, &old_read, &new_read);
+    if (lstat(old_read.c_str(), &info) == 0) {
+      old_path_ = std::move(old_read);
+      new_path_ = std::move(new_read);
+      return true;
+    }
   }
-  if (IsOpenFile(old_path)) return false;
-  // The kernel's vfat under iocharset=utf8 misses a long name taken in other
-  // letter case, and its rename would write a second one beside it.
-  if (fat_case_.Taken(new_path.c_str())) return false;
-  return RenameNoReplace(old_path.c_str(), new_path.c_str());
+  return true;  // As written: the rename fails, and is logged as written.
+}
+
+bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
+  if (!ReadNames(from, to)) return false;
+  if (IsOpenFile(old_path_)) return false;
+  const RunMedia::Folder* folder = media_.FolderOf(new_path_);
+  if (folder && folder->fat && folder->fat->Taken(LastPart(new_path_)))
+    return false;
+  if (!RenameNoReplace(old_path_.c_str(), new_path_.c_str())) return false;
+  if (folder) media_.Renamed(*folder, old_path_, new_path_);
+  return true;
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
@@ -229,8 +251,23 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   return std::make_unique<FdOutputFile>(fd);
 }
 
+void PosixFileSystem::RenamesDone() {
+  media_.Done();
+  playlist_ = OpenFile();
+  log_ = OpenFile();
+}
+
 bool PosixFileSystem::Delete(const std::string& name) {
-  return unlink(name.c_str()) == 0;
+  if (unlink(name.c_str()) != 0) return false;
+  // The folder holds the deletion: on the medium once the folder is.
+  const char* slash = strrchr(name.c_str(), '/');
+  std::string folder = slash ? std::string(name.c_str(), slash + 1) : ".";
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
+  return true;
 }
 
 LocalTime PosixFileSystem::Now() {

@@ -6,8 +6,9 @@
 
 #include <string>
 
-#include "fat_names.h"
+#include "code_page.h"
 #include "file_system.h"
+#include "run_media.h"
 
 namespace quenby {
 
@@ -15,22 +16,23 @@ namespace quenby {
 std::string ToPosixPath(const std::string& entry_path);
 
 // The native path that an entry names: a file: URL's local path, or the
-// entry as ToPosixPath gives it. When `windows_1252` is
-// set the name is read in that code page and written in UTF-8, as Linux
-// names files. False when the entry names no local path.
-bool EntryToPosixPath(const std::string& entry, bool windows_1252,
+// entry itself, read in `code_page` (null: as written) and written in
+// UTF-8, as Linux names files, and with slashes for backslashes. False when
+// the entry names no local path, or is not text of that code page.
+bool EntryToPosixPath(const std::string& entry, const CodePage* code_page,
                       std::string* path);
 
 class PosixFileSystem : public FileSystem {
  public:
   bool IsReadable(const std::string& path) override;
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
-  // Renames the files that the entries `from` and `to` name. A line that is
-  // not valid UTF-8 was most likely written on Windows in its code page:
-  // when no file has the name as written, the Windows-1252 reading of both
-  // names is tried.
+  // Renames the files that the entries `from` and `to` name, never
+  // replacing one; on the kernel's vfat also no name taken in other letter
+  // case, and each rename is on the stick before the next.
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
+  // Syncs each file system the run renamed on.
+  void RenamesDone() override;
   bool Delete(const std::string& name) override;
   LocalTime Now() override;
 
@@ -46,9 +48,16 @@ class PosixFileSystem : public FileSystem {
   void Remember(OpenFile* file, const std::string& path, int fd);
   bool IsOpenFile(const std::string& path) const;
 
+  // Sets the native paths of the entries `from` and `to` in the first
+  // reading whose old name is there.
+  bool ReadNames(const std::string& from, const std::string& to);
+
   OpenFile playlist_;
   OpenFile log_;
-  FatCaseCheck fat_case_;
+  RunMedia media_;
+  // The native paths of the rename at hand, kept so that a run does not
+  // allocate per entry.
+  std::string old_path_, new_path_;
 };
 
 // The rename behind PosixFileSystem::Rename, on native paths: atomic where

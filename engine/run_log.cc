@@ -65,6 +65,7 @@ void RunLog::CloseAfterFailures() {
   line_.assign(kLineEnd);
   line_.append(kLineEnd);
   WriteRaw(line_);
+  Sync();
   Close();
 }
 

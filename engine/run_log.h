@@ -31,12 +31,18 @@ class RunLog {
   // A free-form line, for failures that are not renames.
   void WriteLine(std::string_view text);
 
-  // Adds the two empty lines that end a log with failures, and closes it.
+  // Adds the two empty lines that end a log with failures, puts the log on
+  // the medium and closes it.
   void CloseAfterFailures();
 
   // Closes the log and deletes it. Only a log this run created is deleted:
   // a file that could not be opened as our log is someone else's.
   void CloseAndDelete();
+
+  // Puts what the log holds on the medium; nothing when it is closed.
+  void Sync() {
+    if (file_) file_->Sync();
+  }
 
   // Closes the log with what it holds; safe to call when already closed.
   void Close() { file_.reset(); }

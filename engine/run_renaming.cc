@@ -61,6 +61,10 @@ const char* RunPlaylist(FileSystem* fs, EntryStep step, int32_t* failure_count,
          failure_count, log);
   }
 
+  // The renames reach the medium before the log is closed or deleted: on
+  // some media closing a written file starts a write-back that would carry
+  // the new names without the files they name.
+  fs->RenamesDone();
   if (*failure_count == 0) {
     log->CloseAndDelete();
     return kMessageSuccess;
@@ -96,7 +100,9 @@ void RunRenaming(DialogHost* dialog, FileSystem* fs) {
     }
   }
 
-  // On the early exits the log is still open while the message shows.
+  // On the early exits the log is still open while the message shows; what
+  // it holds is on the medium before the user is told anything.
+  log.Sync();
   dialog->ShowMessage(message);
   dialog->EndBusyCursor();
   log.Close();

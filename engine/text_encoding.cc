@@ -2,36 +2,59 @@
 
 namespace quenby {
 
+int32_t NextCodePoint(std::string_view text, size_t* pos) {
+  const unsigned char* p =
+      reinterpret_cast<const unsigned char*>(text.data()) + *pos;
+  const size_t left = text.size() - *pos;
+  unsigned char c = p[0];
+  if (c < 0x80) {
+    ++*pos;
+    return c;
+  }
+  size_t more;
+  uint32_t code_point;
+  if (c >= 0xC2 && c <= 0xDF) {
+    more = 1;
+    code_point = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    more = 2;
+    code_point = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    more = 3;
+    code_point = c & 0x07;
+  } else {
+    ++*pos;  // A continuation byte, C0, C1 or above F4.
+    return -1;
+  }
+  if (left <= more) {
+    ++*pos;
+    return -1;
+  }
+  for (size_t i = 1; i <= more; ++i) {
+    if ((p[i] & 0xC0) != 0x80) {
+      ++*pos;
+      return -1;
+    }
+    code_point = code_point << 6 | (p[i] & 0x3F);
+  }
+  if ((more == 2 && code_point < 0x800) ||
+      (more == 3 && (code_point < 0x10000 || code_point > 0x10FFFF)) ||
+      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
+    ++*pos;
+    return -1;
+  }
+  *pos += 1 + more;
+  return static_cast<int32_t>(code_point);
+}
+
 bool IsValidUtf8(std::string_view text) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
-  const unsigned char* end = p + text.size();
-  while (p < end) {
-    unsigned char c = *p++;
-    if (c < 0x80) continue;
-    size_t more;
-    uint32_t code_point;
-    if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-      code_point = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-      code_point = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3;
-      code_point = c & 0x07;
-    } else {
-      return false;  // A continuation byte, C0, C1 or above F4.
+  for (size_t pos = 0; pos < text.size();) {
+    // Paths are mostly ASCII: skip it byte by byte without decoding.
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+      continue;
     }
-    if (static_cast<size_t>(end - p) < more) return false;
-    for (size_t i = 0; i < more; ++i) {
-      if ((p[i] & 0xC0) != 0x80) return false;
-      code_point = code_point << 6 | (p[i] & 0x3F);
-    }
-    p += more;
-    if ((more == 2 && code_point < 0x800) ||
-        (more == 3 && (code_point < 0x10000 || code_point > 0x10FFFF)) ||
-        (code_point >= 0xD800 && code_point <= 0xDFFF))
-      return false;
+    if (NextCodePoint(text, &pos) < 0) return false;
   }
   return true;
 }
@@ -63,21 +86,6 @@ size_t AppendUtf8(uint32_t code_point, char* out) {
   out[2] = static_cast<char>(0x80 | (code_point >> 6 & 0x3F));
   out[3] = static_cast<char>(0x80 | (code_point & 0x3F));
   return 4;
-}
-
-void AppendWindows1252AsUtf8(std::string_view text, std::string* out) {
-  // 0x80 to 0x9F; the rest of the upper half equals Latin-1.
-  static const uint16_t kHigh[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  char bytes[4];
-  for (char c : text) {
-    unsigned char byte = static_cast<unsigned char>(c);
-    uint32_t code_point = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
-    out->append(bytes, AppendUtf8(code_point, bytes));
-  }
 }
 
 size_t Utf16Decoder::Decode(const char* in, size_t size, char* out) {

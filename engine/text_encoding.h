@@ -1,5 +1,6 @@
-// The few text encodings that playlists arrive in: UTF-8, UTF-16 and the
-// Windows-1252 code page that older Windows programs wrote.
+// The text encodings that playlists arrive in and that the engine reads
+// itself: UTF-8 and UTF-16. Code pages are read by each platform's own
+// converter.
 #ifndef QUENBY_ENGINE_TEXT_ENCODING_H_
 #define QUENBY_ENGINE_TEXT_ENCODING_H_
 
@@ -9,8 +10,14 @@
 
 namespace quenby {
 
-// Whether `text` is well-formed UTF-8: no overlong forms, no surrogates,
-// nothing above U+10FFFF. ASCII is UTF-8.
+// The character of well-formed UTF-8 that starts at `*pos` in `text`, and
+// `*pos` moved past it; or -1, and `*pos` moved one byte on, where none
+// starts: an overlong form, a surrogate, anything above U+10FFFF, a
+// sequence cut short.
+int32_t NextCodePoint(std::string_view text, size_t* pos);
+
+// Whether `text` is well-formed UTF-8 (NextCodePoint finds no fault in it).
+// ASCII is UTF-8.
 bool IsValidUtf8(std::string_view text);
 
 // Whether any byte of `text` is above 0x7F.
@@ -18,11 +25,6 @@ bool HasNonAscii(std::string_view text);
 
 // Appends `code_point` in UTF-8. Returns the count of bytes appended.
 size_t AppendUtf8(uint32_t code_point, char* out);
-
-// Appends `text`, read as Windows-1252, in UTF-8. The five bytes that code
-// page leaves undefined become the C1 controls of the same value, as
-// Windows itself maps them.
-void AppendWindows1252AsUtf8(std::string_view text, std::string* out);
 
 // Turns a stream of UTF-16 bytes into UTF-8, piece by piece: a code unit or
 // surrogate pair split between two pieces is carried over.

@@ -55,6 +55,11 @@ class CrtOutputFile : public OutputFile {
     return true;
   }
 
+  // FlushFileBuffers underneath: what a user may flush. Removable drives are
+  // written through by default; on those that cache, this is what reaches
+  // the stick before the user is told the run is done.
+  bool Sync() override { return _commit(fd_) == 0; }
+
  private:
   int fd_;
 };
@@ -96,18 +101,6 @@ std::unique_ptr<InputFile> Win32FileSystem::OpenPlaylist(
     return nullptr;
   }
   return std::make_unique<CrtInputFile>(fd, info.st_size);
-}
-
-bool EntryToWindowsPath(const std::string& entry, std::string* path) {
-  if (!IsFileUrl(entry)) {
-    *path = entry;
-    return true;
-  }
-  std::string host, local;
-  if (!DecodeFileUrl(entry, &host, &local)) return false;
-  *path = host.empty() ? local : "//" + host + local;
-  std::replace(path->begin(), path->end(), '/', '\\');
-  return true;
 }
 
 namespace {

@@ -13,11 +13,6 @@ namespace quenby {
 // which Windows finds in every folder and with any extension.
 bool NamesDevice(const std::string& path);
 
-// The path that an entry names: a file: URL's local or network path with
-// backslashes, or the entry itself, byte for byte. False when the entry
-// names no usable path.
-bool EntryToWindowsPath(const std::string& entry, std::string* path);
-
 class Win32FileSystem : public FileSystem {
  public:
   bool IsReadable(const std::string& path) override;
@@ -28,6 +23,10 @@ class Win32FileSystem : public FileSystem {
   // names is tried through the wide-character calls.
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
+  // Renames are the file system's to write: a user may not flush a volume,
+  // and removable drives are written through unless their owner chose
+  // otherwise.
+  void RenamesDone() override {}
   bool Delete(const std::string& name) override;
   LocalTime Now() override;
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "entry_path.h"
 #include "fake_dialog.h"
 #include "run_renaming.h"
 #include "temp_dir.h"
@@ -15,27 +16,49 @@
 namespace quenby {
 namespace {
 
-TEST(PosixFileSystemTest, BackslashesBecomeSlashesAndNothingElseChanges) {
+// What an entry names on each platform, before any file system sees it.
+// The Windows path is read as written only: code pages become Unicode there.
+TEST(PosixFileSystemTest, EntriesBecomeNativePaths) {
+  const CodePage kAsWritten = static_cast<CodePage>(-1);
+  const CodePage k1252 = CodePage::kWindows1252;
+  const CodePage k932 = CodePage::kWindows932;
   const struct {
     const char* entry;
-    bool windows_1252;
-    const char* path;
+    CodePage code_page;
+    const char* posix;    // Null: names no path here.
+    const char* windows;  // Null: names no path there.
   } cases[] = {
-      {"C:\\Music\\a b.mp3", false, "C:/Music/a b.mp3"},
-      {"\\a.mp3", false, "/a.mp3"},
-      {"M\\x/y\\..\\z ", false, "M/x/y/../z "},
-      {"M\\Bj\xf6rk", false, "M/Bj\xf6rk"},
-      {"M\\Bj\xf6rk", true, "M/Bj\xc3\xb6rk"},
-      {"file:///C:/M/a%20b%F6", true, "C:/M/a b\xc3\xb6"},
-      {"file://server/M/a", false, nullptr},  // Another host.
+      {"C:\\Music\\a b.mp3", kAsWritten, "C:/Music/a b.mp3",
+       "C:\\Music\\a b.mp3"},
+      {"\\a.mp3", kAsWritten, "/a.mp3", "\\a.mp3"},
+      {"M\\x/y\\..\\z ", kAsWritten, "M/x/y/../z ", "M\\x/y\\..\\z "},
+      {"M\\Bj\xf6rk", kAsWritten, "M/Bj\xf6rk", "M\\Bj\xf6rk"},
+      {"M\\Bj\xf6rk", k1252, "M/Bj\xc3\xb6rk", ""},
+      {"M\\\x80\x81", k1252, nullptr, ""},  // 0x81 is no character there.
+      // Shift_JIS: the 0x5C of "\x83\x5c" is half of a katakana so.
+      {"M\\\x83\x5c\x83\x93\x83\x4f.mp3", kAsWritten, "M/\x83/\x83\x93\x83\x4f.mp3",
+       "M\\\x83\x5c\x83\x93\x83\x4f.mp3"},
+      {"M\\\x83\x5c\x83\x93\x83\x4f.mp3", k932,
+       "M/\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3", ""},
+      {"M\\\x83", k932, nullptr, ""},  // Half a character.
+      {"file:///C:/M/a%20b%F6", k1252, "C:/M/a b\xc3\xb6", ""},
+      {"file:///C:/M/a%20b", kAsWritten, "C:/M/a b", "C:\\M\\a b"},
+      {"file://server/M/a", kAsWritten, nullptr, "\\\\server\\M\\a"},
+      {"file:///M/a%2Fb", kAsWritten, nullptr, nullptr},  // Escaped slash.
   };
   EXPECT_EQ("C:/M/a%20b", ToPosixPath("C:\\M\\a%20b"));
   for (const auto& c : cases) {
+    const CodePage* code_page = c.code_page == kAsWritten ? nullptr : &c.code_page;
     std::string path;
-    ASSERT_EQ(c.path != nullptr, EntryToPosixPath(c.entry, c.windows_1252, &path))
+    ASSERT_EQ(c.posix != nullptr, EntryToPosixPath(c.entry, code_page, &path))
         << c.entry;
-    if (c.path) {
-      EXPECT_EQ(c.path, path) << c.entry;
+    if (c.posix) {
+      EXPECT_EQ(c.posix, path) << c.entry;
+    }
+    if (c.windows && *c.windows == '\0') continue;
+    ASSERT_EQ(c.windows != nullptr, EntryToWindowsPath(c.entry, &path)) << c.entry;
+    if (c.windows) {
+      EXPECT_EQ(c.windows, path) << c.entry;
     }
   }
 }
@@ -171,6 +194,16 @@ TEST_F(PosixRunTest, ReadsPlaylistsAsOtherProgramsWriteThem) {
        kMessageSuccess},
       {"Shift_JIS 0x5C is a backslash", "M\\\x83\x5c.mp3\n",
        {{"M/\x83/.mp3", "so"}}, {{"M/\x83/000001.mp3", "so"}}, kMessageSuccess},
+      // "ソニー\表示.mp3" and "ソング.mp3": the 0x5C inside a character
+      // is no separator, and the number goes in front of the name.
+      {"Shift_JIS line, UTF-8 names",
+       "\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c\x8e\xa6.mp3\r\n"
+       "\x83\x5c\x83\x93\x83\x4f.mp3\r\n",
+       {{"\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc/\xe8\xa1\xa8\xe7\xa4\xba.mp3", "1"},
+        {"\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3", "2"}},
+       {{"\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc/000001\xe8\xa1\xa8\xe7\xa4\xba.mp3", "1"},
+        {"000002\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3", "2"}},
+       kMessageSuccess},
       {"file: URLs", "file://@/a%20b%23.mp3\nfile://localhost@/c.mp3\n",
        {{"@/a b#.mp3", "a"}, {"@/c.mp3", "c"}},
        {{"@/000001a b#.mp3", "a"}, {"@/000002c.mp3", "c"}}, kMessageSuccess},

@@ -83,16 +83,36 @@ TEST_F(RunRenamingTest, TalksToTheDialogInOrder) {
   EXPECT_EQ(early, dialog.calls);
 }
 
-TEST_F(RunRenamingTest, LogIsClosedOrDeletedBeforeTheFinalMessage) {
-  fs.files[kList] = "C:\\M\\gone.mp3\n";
-  std::string seen;
-  dialog.on_message = [&] { seen = Log(); };
-  Run(kIdNumberMode);
-  EXPECT_EQ(Log(), seen);  // Already complete, empty lines and all.
-
-  fs.files[kList] = "";
-  Run(kIdNumberMode);
-  EXPECT_EQ("<none>", seen);
+// A stick may be pulled the moment the message shows: by then the renames
+// are on the medium, then the log's last state, in that order.
+TEST_F(RunRenamingTest, WhatTheRunDidIsOnTheMediumBeforeTheMessage) {
+  using Journal = std::vector<std::string>;
+  const struct {
+    const char* name;
+    const char* list;
+    int mode;
+    Journal journal;
+  } cases[] = {
+      {"success", "C:\\M\\a.mp3\n", kIdNumberMode,
+       {"rename", "renames done", "log closed", "delete output.txt",
+        "message"}},
+      {"failures", "C:\\M\\gone.mp3\nC:\\M\\a.mp3\n", kIdNumberMode,
+       {"rename", "rename", "renames done", "log sync", "log closed",
+        "message"}},
+      {"early exit", "", 0, {"log sync", "message", "log closed"}},
+  };
+  for (const auto& c : cases) {
+    fs.files = {{kList, c.list}, {"C:\\M\\a.mp3", "a"}};
+    fs.journal.clear();
+    std::string log_then;
+    dialog.on_message = [&] {
+      fs.journal.push_back("message");
+      log_then = Log();
+    };
+    Run(c.mode);
+    EXPECT_EQ(c.journal, fs.journal) << c.name;
+    EXPECT_EQ(Log(), log_then) << c.name;  // Complete, empty lines and all.
+  }
 }
 
 TEST_F(RunRenamingTest, NumbersThenRestoresAnExtendedPlaylist) {

@@ -30,12 +30,5 @@ TEST(TextEncodingTest, KnowsWellFormedUtf8) {
   for (const auto& c : cases) EXPECT_EQ(c.valid, IsValidUtf8(c.text)) << c.text;
 }
 
-TEST(TextEncodingTest, ReadsWindows1252) {
-  std::string out = "kept ";
-  AppendWindows1252AsUtf8("Bj\xf6rk \x80\x9f\x81 Az\xfa" "car", &out);
-  EXPECT_EQ("kept Bj\xc3\xb6rk \xe2\x82\xac\xc5\xb8\xc2\x81 Az\xc3\xba" "car",
-            out);
-}
-
 }  // namespace
 }  // namespace quenby

@@ -7,6 +7,7 @@
 #include "dialog_fixture.h"
 #include "modal_watcher.h"
 #include "playlist_file_dialog.h"
+#include "run_renaming.h"
 
 using quenby::WriteFile;
 
@@ -71,6 +72,7 @@ class BrowseTest : public QObject {
   void chosenNameFillsField_data();
   void chosenNameFillsField();
   void nameInMissingFolderIsRefused();
+  void relativeEntriesResolveBesideTheChosenPlaylist();
 
  private:
   std::unique_ptr<DialogFixture> fixture_;
@@ -90,6 +92,7 @@ void BrowseTest::cancelChangesNothing() {
   QVERIFY(!seen.native);
   QCOMPARE(fixture_->PathField()->text(), QStringLiteral("typed before.m3u"));
   QCOMPARE(quenby::PlaylistPath, std::string("earlier"));
+  QCOMPARE(QDir::currentPath(), QString::fromStdString(fixture_->dir()));
 }
 
 void BrowseTest::chosenNameFillsField_data() {
@@ -132,6 +135,28 @@ void BrowseTest::nameInMissingFolderIsRefused() {
   QVERIFY(seen.warned);
   QCOMPARE(fixture_->PathField()->text(), QStringLiteral("kept.m3u"));
   QVERIFY(quenby::PlaylistPath.empty());
+  QCOMPARE(QDir::currentPath(), QString::fromStdString(fixture_->dir()));
+}
+
+// A playlist on a stick names its files relative to itself: after Browse,
+// its entries and the log resolve in its folder, as on Windows.
+void BrowseTest::relativeEntriesResolveBesideTheChosenPlaylist() {
+  WriteFile("stick/Music/a.mp3", "a");
+  WriteFile("stick/list.m3u", "Music\\a.mp3\r\nMusic\\gone.mp3\r\n");
+  const QDir dir(QString::fromStdString(fixture_->dir()));
+  SeenOpenDialog seen;
+  std::unique_ptr<ModalWatcher> watcher(
+      DriveOpenDialog(dir.filePath("stick/list.m3u"), &seen));
+  QTest::mouseClick(fixture_->Button(quenby::kIdBrowse), Qt::LeftButton);
+  QVERIFY(watcher->done());
+  QCOMPARE(QDir::currentPath(), dir.filePath("stick"));
+
+  QTest::mouseClick(fixture_->Button(quenby::kIdNumberMode), Qt::LeftButton);
+  QCOMPARE(ClickForMessage(fixture_->Button(quenby::kIdRun)).text,
+           QString(quenby::kMessageFailures));
+  QVERIFY(quenby::Exists(fixture_->dir() + "/stick/Music/000001a.mp3"));
+  QVERIFY(quenby::Exists(fixture_->dir() + "/stick/output.txt"));
+  QVERIFY(!quenby::Exists(fixture_->dir() + "/output.txt"));
 }
 
 QTEST_MAIN(BrowseTest)

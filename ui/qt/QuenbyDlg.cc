@@ -3,7 +3,9 @@
 #include <QAction>
 #include <QButtonGroup>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -185,6 +187,10 @@ void CQuenbyDlg::OnBrowse() {
   PlaylistFileDialog dlgFile(this);
   if (dlgFile.exec() != QDialog::Accepted) return;
   const QString chosen = dlgFile.selectedFiles().value(0);
+  // The chosen file's folder becomes the current directory, as the Windows
+  // file dialog makes it: a playlist names its files relative to itself, and
+  // the log then lies beside it.
+  if (!QDir::setCurrent(QFileInfo(chosen).absolutePath())) return;
   quenby::PlaylistPath = chosen.toLocal8Bit().toStdString();
   SetDialogItemText(this, quenby::kIdPathField,
                     QString::fromLocal8Bit(quenby::PlaylistPath.data(),

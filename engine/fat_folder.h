@@ -1,0 +1,45 @@
+// A folder on the kernel's vfat as one run sees it: the names it holds,
+// read once and kept up to date as the run renames in it, and the way a
+// rename there is put on the stick before the next one.
+#ifndef QUENBY_ENGINE_FAT_FOLDER_H_
+#define QUENBY_ENGINE_FAT_FOLDER_H_
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace quenby {
+
+class FatFolder {
+ public:
+  // Opens the folder at `path` and reads its names.
+  explicit FatFolder(const std::string& path);
+  ~FatFolder();
+  FatFolder(const FatFolder&) = delete;
+  FatFolder& operator=(const FatFolder&) = delete;
+
+  // Whether the folder could be read; one that cannot hides nothing.
+  bool ok() const { return fd_ >= 0; }
+
+  // Whether the folder holds `name` in any letter case. Under
+  // iocharset=utf8 the kernel misses a long name taken in other letter case,
+  // and its rename would write a second one beside it.
+  bool Taken(std::string_view name) const;
+
+  // After `old_name` in `from` was renamed to `new_name` here: keeps both
+  // folders' names up to date and puts the rename on the stick, the moved
+  // file first (its entry with its clusters), then the folders, so that a
+  // stick pulled at any moment keeps the file's contents.
+  void Renamed(FatFolder* from, std::string_view old_name,
+               const std::string& new_name);
+
+ private:
+  int fd_ = -1;
+  // FatNameKey of each name, with how many names share it: a folder written
+  // under iocharset=utf8 may hold two that differ only in letter case.
+  std::unordered_map<std::string, int> names_;
+};
+
+}  // namespace quenby
+
+#endif  // QUENBY_ENGINE_FAT_FOLDER_H_
