@@ -184,6 +184,35 @@ TEST_F(FatTest, LongAndNonAsciiTargetsThatDifferOnlyInCaseAreTaken) {
   }
 }
 
+// The run reads a folder's names once and keeps them as it renames: a name
+// it freed is free, a name it made is taken, in any letter case.
+TEST_F(FatTest, NamesTheRunFreedOrMadeCountInTheSameRun) {
+  WriteFile("M/000002Long A.mp3", "numbered by hand");
+  WriteFile("M/Long a.mp3", "a");
+  WriteFile("M/000003Long B.mp3", "b3");
+  WriteFile("M/000004long b.mp3", "b4");
+  // Entry 1 moves the hand-numbered file out of entry 2's way.
+  WriteFile("list.m3u", "M\\000002Long A.mp3\r\nM\\Long a.mp3\r\n");
+  dialog.path = "list.m3u";
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  EXPECT_EQ("numbered by hand", ReadFile("M/000001000002Long A.mp3"));
+  EXPECT_EQ("a", ReadFile("M/000002Long a.mp3"));
+
+  // Removal: entry 3 brings back "LONG B.MP3", then entry 4's "long b.mp3"
+  // is taken.
+  // (A list of its own: fusefat garbles a file rewritten in place.)
+  WriteFile("removal.m3u", "x\r\nx\r\nM\\LONG B.MP3\r\nM\\long b.mp3\r\n");
+  dialog.path = "removal.m3u";
+  dialog.Run(&fs, kIdRestoreMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("b3", ReadFile("M/LONG B.MP3"));
+  EXPECT_EQ("b4", ReadFile("M/000004long b.mp3"));
+  EXPECT_NE(std::string::npos,
+            ReadFile("output.txt").find("Playlist #4: M\\000004long b.mp3 could "
+                                        "not be renamed to M\\long b.mp3\r\n"));
+}
+
 TEST_F(FatTest, NamesOutsideAsciiAreNumberedAndRestoredByteForByte) {
   const std::string names[] = {"\xc3\x89lan vital.mp3",
                                "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e.mp3",
