@@ -187,9 +187,10 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
   // such as NUL takes any copy: the file would be gone. No reading that
   // names one is used.
   bool as_written = !NamesDevice(old_path) && !NamesDevice(new_path);
-  // The name as written comes first, as earlier versions renamed by it (on
-  // a Japanese Windows, with the number where its code page put it). The
-  // other readings only ever differ from it outside ASCII.
+  // The name as written comes first, as earlier versions renamed by it: so
+  // a Japanese Windows, whose ANSI code page is Shift_JIS, still restores
+  // what they numbered. The other readings differ from it only outside
+  // ASCII.
   if ((HasNonAscii(old_path) || HasNonAscii(new_path)) &&
       (!as_written || IsMissing(old_path))) {
     std::wstring old_wide, new_wide;
