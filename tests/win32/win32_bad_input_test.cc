@@ -215,13 +215,6 @@ std::vector<Case> Cases() {
     to_devices.first_failures.push_back(NotRestored(n, devices[i]));
     to_devices.second_failures.push_back(NotNumbered(n, devices[i]));
   }
-  // Read as UTF-8, this line names NUL in the folder G\é, which is there.
-  const std::string utf8_device = "G\\\xc3\xa9\\nul.mp3";
-  const int n = static_cast<int>(devices.size()) + 1;
-  to_devices.list += utf8_device + "\r\n";
-  to_devices.files.push_back("G\\\xe9\\" + model::Numbered("nul.mp3", n));
-  to_devices.first_failures.push_back(NotRestored(n, utf8_device));
-  to_devices.second_failures.push_back(NotNumbered(n, utf8_device));
   cases.push_back(to_devices);
   cases.push_back({"device names, numbering first", to_devices.list, {},
                    number, to_devices.second_failures,

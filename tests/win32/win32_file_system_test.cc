@@ -255,8 +255,6 @@ TEST_F(Win32RunTest, NumbersAndRestoresAShiftJisPlaylist) {
   EXPECT_EQ(kMessageFailures, dialog.Message());
   EXPECT_EQ("1", ReadFile(L"\u30bd\u30cb\u30fc\\000001\u8868\u793a.mp3"));
   EXPECT_EQ("2", ReadFile(L"000002" + song));
-  EXPECT_FALSE(Exists(sony));
-  EXPECT_FALSE(Exists(song));
   // The log holds the playlist's bytes.
   std::string log = ReadFile("output.txt");
   EXPECT_NE(std::string::npos,
@@ -268,7 +266,6 @@ TEST_F(Win32RunTest, NumbersAndRestoresAShiftJisPlaylist) {
   EXPECT_EQ(kMessageFailures, dialog.Message());
   EXPECT_EQ("1", ReadFile(sony));
   EXPECT_EQ("2", ReadFile(song));
-  EXPECT_FALSE(Exists(L"000002" + song));
   log = ReadFile("output.txt");
   EXPECT_NE(std::string::npos,
             log.find("\r\nPlaylist #3: M\\000003\x83 could not be renamed to "
