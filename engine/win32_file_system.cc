@@ -11,6 +11,7 @@
 #include <climits>
 
 #include "entry_path.h"
+#include "numbered_path.h"
 #include "text_encoding.h"
 
 namespace quenby {
@@ -114,14 +115,64 @@ bool IsMissing(const std::string& path) {
          error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME;
 }
 
-bool Utf8ToWide(const std::string& text, std::wstring* wide) {
-  int count = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+// `text` read in `code_page`; false when it is not valid there.
+bool ToWide(UINT code_page, const std::string& text, std::wstring* wide) {
+  int count = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(),
                                   static_cast<int>(text.size()), nullptr, 0);
   if (count <= 0) return false;
   wide->resize(static_cast<size_t>(count));
-  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
+  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(),
                              static_cast<int>(text.size()), &(*wide)[0],
                              count) == count;
+}
+
+// `text` read in `code_page`, in UTF-8: there a 0x5C byte is always a
+// backslash, so the engine's byte-wise path helpers apply.
+bool ReadAsUtf8(UINT code_page, const std::string& text, std::string* utf8) {
+  if (code_page == CP_UTF8) {
+    if (!IsValidUtf8(text)) return false;
+    *utf8 = text;
+    return true;
+  }
+  std::wstring wide;
+  if (!ToWide(code_page, text, &wide)) return false;
+  int size = static_cast<int>(wide.size());
+  int count = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0,
+                                  nullptr, nullptr);
+  if (count <= 0) return false;
+  utf8->resize(static_cast<size_t>(count));
+  return WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &(*utf8)[0],
+                             count, nullptr, nullptr) == count;
+}
+
+// The readings of a line other than the ANSI one, in the order they are
+// tried: UTF-8 (a .m3u8 playlist), then Shift_JIS, the code page of
+// Japanese Windows, whose names a Western one holds in Unicode.
+const UINT kOtherReadings[] = {CP_UTF8, 932};
+
+// The Unicode names of the first other reading of the entries `from` and
+// `to` (the Windows paths `old_path` and `new_path`) whose old name is
+// there. False when no reading names a file.
+bool FindOtherReading(const std::string& from, const std::string& to,
+                      const std::string& old_path, const std::string& new_path,
+                      std::wstring* old_wide, std::wstring* new_wide) {
+  std::string old_read, new_read;
+  for (UINT code_page : kOtherReadings) {
+    if (!ReadAsUtf8(code_page, old_path, &old_read) ||
+        !ReadAsUtf8(code_page, new_path, &new_read))
+      continue;
+    // In Shift_JIS a 0x5C byte may be half of a character, where the
+    // number, put in byte by byte, would land inside the name.
+    if (code_page == 932)
+      KeepOrderPrefixInFront(from, to, &old_read, &new_read);
+    if (NamesDevice(old_read) || NamesDevice(new_read) ||
+        !ToWide(CP_UTF8, old_read, old_wide) ||
+        !ToWide(CP_UTF8, new_read, new_wide))
+      continue;
+    if (GetFileAttributesW(old_wide->c_str()) != INVALID_FILE_ATTRIBUTES)
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -133,16 +184,21 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
     return false;
   // The runtime's rename fails when the new name exists: it never replaces.
   // But it may copy across volumes and delete the original, and a device
-  // such as NUL takes any copy: the file would be gone.
-  if (NamesDevice(old_path) || NamesDevice(new_path)) return false;
+  // such as NUL takes any copy: the file would be gone. No reading that
+  // names one is used.
+  bool as_written = !NamesDevice(old_path) && !NamesDevice(new_path);
+  // The name as written comes first, as earlier versions renamed by it: so
+  // a Japanese Windows, whose ANSI code page is Shift_JIS, still restores
+  // what they numbered. The other readings differ from it only outside
+  // ASCII.
   if ((HasNonAscii(old_path) || HasNonAscii(new_path)) &&
-      IsValidUtf8(old_path) && IsValidUtf8(new_path) && IsMissing(old_path)) {
+      (!as_written || IsMissing(old_path))) {
     std::wstring old_wide, new_wide;
-    if (!Utf8ToWide(old_path, &old_wide) || !Utf8ToWide(new_path, &new_wide))
-      return false;
-    return _wrename(old_wide.c_str(), new_wide.c_str()) == 0;
+    if (FindOtherReading(from, to, old_path, new_path, &old_wide, &new_wide))
+      return _wrename(old_wide.c_str(), new_wide.c_str()) == 0;
   }
-  return rename(old_path.c_str(), new_path.c_str()) == 0;
+  // With no file there, the rename fails, and is logged as written.
+  return as_written && rename(old_path.c_str(), new_path.c_str()) == 0;
 }
 
 std::unique_ptr<OutputFile> Win32FileSystem::CreateLog(

@@ -1,5 +1,6 @@
 // The file system of Windows, through the C runtime and the kernel's ANSI
-// calls: paths are the playlist's bytes, unchanged, in the ANSI code page.
+// calls: paths are the playlist's bytes, unchanged, in the ANSI code page,
+// unless only another reading of them names a file.
 #ifndef QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_
 #define QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_
 
@@ -18,9 +19,10 @@ class Win32FileSystem : public FileSystem {
   bool IsReadable(const std::string& path) override;
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
   // Renames the files that the entries `from` and `to` name, in the ANSI
-  // code page. A line in UTF-8 (a .m3u8 playlist) may name files that code
-  // page cannot: when no file has the ANSI name, the UTF-8 reading of both
-  // names is tried through the wide-character calls.
+  // code page. A line outside ASCII may name files that code page cannot:
+  // when no file has the ANSI name, the line's UTF-8 reading (a .m3u8
+  // playlist) and then its Shift_JIS one (code page 932) are tried through
+  // the wide-character calls, and the first whose old name is there is used.
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
   // Renames are the file system's to write: a user may not flush a volume,

@@ -3,7 +3,7 @@
 # Quick when all is there already; safe to run again.
 set -eu
 
-packages="cmake make g++ libgtest-dev python3
+packages="cmake make g++ libgtest-dev python3 locales
 dosfstools fusefat fuse3
 qt6-base-dev xvfb xauth dpkg-dev file
 debhelper lintian desktop-file-utils appstream librsvg2-bin

@@ -59,10 +59,11 @@ std::wstring Wide(std::string bytes) {
   return std::wstring(wide, static_cast<size_t>(count));
 }
 
-// The second reading of a line: when no file has its ANSI name, a UTF-8
-// line names its file in Unicode. Each case renames the first of `files`
-// to `renamed` and back; the others stay as they are.
-TEST(Win32FileSystemTest, AUtf8LineNamesItsFileInUnicode) {
+// The other readings of a line: when no file has its ANSI name, its UTF-8
+// and then its Shift_JIS reading name its file in Unicode, the first that
+// names one. Each case renames the first of `files` to `renamed` and back;
+// the others stay as they are.
+TEST(Win32FileSystemTest, EachReadingOfALineIsTriedInTurn) {
   const struct {
     const char* line;
     const char* numbered;
@@ -80,25 +81,46 @@ TEST(Win32FileSystemTest, AUtf8LineNamesItsFileInUnicode) {
        "000001Bj\xf6rk.mp3"},
       {"file:///C:/M%20N/a%C3%A9.mp3", "file:///C:/M%20N/000001a%C3%A9.mp3",
        {"u8:C:\\M N\\a\xc3\xa9.mp3"}, "u8:C:\\M N\\000001a\xc3\xa9.mp3"},
+      // Shift_JIS, "M\ソング.mp3": the 0x5C is half of ソ, after which the
+      // number goes byte by byte; the file gets it in front of its name.
+      {"M\\\x83\x5c\x83\x93\x83\x4f.mp3",
+       "M\\\x83\x5c" "000001\x83\x93\x83\x4f.mp3",
+       {"u8:M\\\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3"},
+       "u8:M\\000001\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3"},
+      // "ソニー\表示.mp3": such a 0x5C in the folder's name and the file's.
+      {"\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c\x8e\xa6.mp3",
+       "\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c" "000001\x8e\xa6.mp3",
+       {"u8:\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc\\\xe8\xa1\xa8\xe7\xa4\xba.mp3"},
+       "u8:\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc\\000001\xe8\xa1\xa8\xe7\xa4\xba.mp3"},
+      // Both readings there: UTF-8 ("Björk") comes before Shift_JIS
+      // (half-width "ﾃｶ").
+      {"M\\Bj\xc3\xb6rk.mp3", "M\\000001Bj\xc3\xb6rk.mp3",
+       {"u8:M\\Bj\xc3\xb6rk.mp3", "u8:M\\Bj\xef\xbe\x83\xef\xbd\xb6rk.mp3"},
+       "u8:M\\000001Bj\xc3\xb6rk.mp3"},
+      // The ANSI name comes before Shift_JIS, with the number where the
+      // bytes put it: so a Japanese Windows, whose ANSI code page is
+      // Shift_JIS, restores what earlier versions numbered.
+      {"M\\\x83\x5c\x83\x93\x83\x4f.mp3",
+       "M\\\x83\x5c" "000001\x83\x93\x83\x4f.mp3",
+       {"M\\\x83\\\x83\x93\x83\x4f.mp3",
+        "u8:M\\\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3"},
+       "M\\\x83\\000001\x83\x93\x83\x4f.mp3"},
+      // The ANSI reading names the device NUL, the Shift_JIS one "ソNUL.mp3".
+      {"M\\\x83\x5cNUL.mp3", "M\\\x83\x5c" "000001NUL.mp3",
+       {"u8:M\\\xe3\x82\xbdNUL.mp3"}, "u8:M\\000001\xe3\x82\xbdNUL.mp3"},
   };
   TempDir dir;
   Win32FileSystem fs;
-  CreateDirectoryW(L"M", nullptr);
   CreateDirectoryW(L"C:\\M N", nullptr);
   for (const auto& c : cases) {
-    for (const std::string& file : c.files)
-      CloseHandle(CreateFileW(Wide(file).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_NEW, 0, nullptr));
+    for (const std::string& file : c.files) WriteFile(Wide(file), file);
     EXPECT_TRUE(fs.Rename(c.line, c.numbered)) << c.line;
-    EXPECT_NE(INVALID_FILE_ATTRIBUTES,
-              GetFileAttributesW(Wide(c.renamed).c_str())) << c.line;
+    EXPECT_EQ(c.files[0], ReadFile(Wide(c.renamed))) << c.line;
     for (size_t i = 1; i < c.files.size(); ++i)
-      EXPECT_NE(INVALID_FILE_ATTRIBUTES,
-                GetFileAttributesW(Wide(c.files[i]).c_str())) << c.line;
+      EXPECT_EQ(c.files[i], ReadFile(Wide(c.files[i]))) << c.line;
     EXPECT_TRUE(fs.Rename(c.numbered, c.line)) << c.line;
     for (const std::string& file : c.files) {
-      EXPECT_NE(INVALID_FILE_ATTRIBUTES,
-                GetFileAttributesW(Wide(file).c_str())) << c.line;
+      EXPECT_EQ(file, ReadFile(Wide(file))) << c.line;
       DeleteFileW(Wide(file).c_str());
     }
   }
@@ -212,6 +234,66 @@ TEST_F(Win32RunTest, NumbersAndRestoresEveryName) {
   EXPECT_EQ("3", ReadFile("Music\\\xe9t\xe9.mp3"));
   EXPECT_EQ("4", ReadFile("abs.mp3"));
   EXPECT_FALSE(Exists("Music\\Rock\\000001one.mp3"));
+}
+
+// A playlist a Japanese Windows wrote, in Shift_JIS, run on one whose code
+// page is another: the files have Unicode names, and the number goes in
+// front of each name, whatever 0x5C bytes its characters hold.
+TEST_F(Win32RunTest, NumbersAndRestoresAShiftJisPlaylist) {
+  const std::wstring sony = L"\u30bd\u30cb\u30fc\\\u8868\u793a.mp3";
+  const std::wstring song = L"\u30bd\u30f3\u30b0.mp3";
+  WriteFile(sony, "1");
+  WriteFile(song, "2");
+  WriteFile("list.m3u",
+            "#EXTM3U\r\n"
+            "\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c\x8e\xa6.mp3\r\n"
+            "\x83\x5c\x83\x93\x83\x4f.mp3\r\n"
+            "M\\\x83\r\n");  // Half a character: no reading of it is valid.
+  dialog.path = "list.m3u";
+
+  Run(kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("1", ReadFile(L"\u30bd\u30cb\u30fc\\000001\u8868\u793a.mp3"));
+  EXPECT_EQ("2", ReadFile(L"000002" + song));
+  // The log holds the playlist's bytes.
+  std::string log = ReadFile("output.txt");
+  EXPECT_NE(std::string::npos,
+            log.find("\r\nPlaylist #3: M\\\x83 could not be renamed to "
+                     "M\\000003\x83\r\n"))
+      << log;
+
+  Run(kIdRestoreMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("1", ReadFile(sony));
+  EXPECT_EQ("2", ReadFile(song));
+  log = ReadFile("output.txt");
+  EXPECT_NE(std::string::npos,
+            log.find("\r\nPlaylist #3: M\\000003\x83 could not be renamed to "
+                     "M\\\x83\r\n"))
+      << log;
+}
+
+// On a Japanese Windows, whose ANSI code page is Shift_JIS, a name is
+// found as written and the number goes where its bytes put it, as earlier
+// versions put it: their numbered files are restored, and so are files
+// numbered elsewhere, with the number in front. ctest runs this under
+// Wine's Japanese locale (engine_tests_cp932).
+TEST_F(Win32RunTest, AJapaneseWindowsKeepsTheNumberWhereItWas) {
+  if (GetACP() != 932) GTEST_SKIP() << "ANSI code page " << GetACP();
+  WriteFile(L"\u30bd" L"000001\u30f3\u30b0.mp3", "1");  // ソ000001ング.mp3
+  WriteFile(L"000002\u8868\u793a.mp3", "2");            // 000002表示.mp3
+  WriteFile("list.m3u", "\x83\x5c\x83\x93\x83\x4f.mp3\r\n\x95\x5c\x8e\xa6.mp3\r\n");
+  dialog.path = "list.m3u";
+
+  Run(kIdRestoreMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  EXPECT_EQ("1", ReadFile(L"\u30bd\u30f3\u30b0.mp3"));
+  EXPECT_EQ("2", ReadFile(L"\u8868\u793a.mp3"));
+
+  Run(kIdNumberMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  EXPECT_EQ("1", ReadFile(L"\u30bd" L"000001\u30f3\u30b0.mp3"));
+  EXPECT_EQ("2", ReadFile(L"\u8868" L"000002\u793a.mp3"));
 }
 
 TEST_F(Win32RunTest, AnExistingTargetIsNeverReplaced) {

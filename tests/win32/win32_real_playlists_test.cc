@@ -57,15 +57,6 @@ std::wstring FullName(const std::wstring& name) {
   return std::wstring(full, length);
 }
 
-std::string Contents(const std::wstring& name) {
-  FILE* file = _wfopen(name.c_str(), L"rb");
-  if (!file) return "<missing>";
-  char buffer[256];
-  size_t count = fread(buffer, 1, sizeof buffer, file);
-  fclose(file);
-  return std::string(buffer, count);
-}
-
 // Files and folders that a case made, removed again in reverse order, so
 // that nothing of the prefix's own drive C: is touched.
 class MadeFiles {
@@ -150,11 +141,11 @@ TEST(Win32RealPlaylistsTest, EveryLocalEntryIsNumberedAndRestored) {
     dialog.Run(&fs, kIdNumberMode);
     EXPECT_EQ(message, dialog.Message());
     for (const Entry& entry : local)
-      EXPECT_EQ(entry.contents, Contents(entry.numbered)) << entry.line;
+      EXPECT_EQ(entry.contents, ReadFile(entry.numbered)) << entry.line;
     dialog.Run(&fs, kIdRestoreMode);
     EXPECT_EQ(message, dialog.Message());
     for (const Entry& entry : local)
-      EXPECT_EQ(entry.contents, Contents(entry.name)) << entry.line;
+      EXPECT_EQ(entry.contents, ReadFile(entry.name)) << entry.line;
     local_total += static_cast<int>(local.size());
     DeleteFileA("output.txt");
     SetCurrentDirectoryA(dir.path().c_str());

@@ -1,6 +1,7 @@
 // A fresh folder that is the current directory while a test runs, since the
 // log and relative playlist entries live in the current directory. Names are
-// ANSI bytes, as the program itself passes them.
+// ANSI bytes, as the program itself passes them, or Unicode, as a user's
+// files outside that code page have them.
 #ifndef QUENBY_TESTS_WIN32_WIN32_TEMP_DIR_H_
 #define QUENBY_TESTS_WIN32_WIN32_TEMP_DIR_H_
 
@@ -12,25 +13,40 @@
 
 namespace quenby {
 
-// Deletes a folder and everything in it.
-inline void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((path + "\\*").c_str(), &found);
+// `bytes` in the ANSI code page, as the system's ANSI calls read them.
+inline std::wstring AnsiToWide(const std::string& bytes) {
+  int size = static_cast<int>(bytes.size());
+  int count = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(count > 0 ? count : 0), L'\0');
+  if (count > 0)
+    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, &wide[0], count);
+  return wide;
+}
+
+// Deletes a folder and everything in it, by Unicode names, so that names
+// the ANSI code page cannot hold go too.
+inline void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string child = path + "\\" + name;
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring child = path + L"\\" + name;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
       } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
       }
-    } while (FindNextFileA(find, &found));
+    } while (FindNextFileW(find, &found));
     FindClose(find);
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(path.c_str());
+}
+
+inline void RemoveTree(const std::string& path) {
+  RemoveTree(AnsiToWide(path));
 }
 
 class TempDir {
@@ -59,20 +75,24 @@ class TempDir {
 };
 
 // Writes `contents` to `path` byte for byte, making its folders first.
-inline void WriteFile(const std::string& path, const std::string& contents) {
-  for (size_t slash = path.find('\\', 1); slash != std::string::npos;
-       slash = path.find('\\', slash + 1)) {
-    CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+inline void WriteFile(const std::wstring& path, const std::string& contents) {
+  for (size_t slash = path.find(L'\\', 1); slash != std::wstring::npos;
+       slash = path.find(L'\\', slash + 1)) {
+    CreateDirectoryW(path.substr(0, slash).c_str(), nullptr);
   }
-  FILE* file = fopen(path.c_str(), "wb");
+  FILE* file = _wfopen(path.c_str(), L"wb");
   if (!file) return;
   fwrite(contents.data(), 1, contents.size(), file);
   fclose(file);
 }
 
+inline void WriteFile(const std::string& path, const std::string& contents) {
+  WriteFile(AnsiToWide(path), contents);
+}
+
 // The bytes of `path`, or "<missing>".
-inline std::string ReadFile(const std::string& path) {
-  FILE* file = fopen(path.c_str(), "rb");
+inline std::string ReadFile(const std::wstring& path) {
+  FILE* file = _wfopen(path.c_str(), L"rb");
   if (!file) return "<missing>";
   std::string contents;
   char buffer[4096];
@@ -83,8 +103,16 @@ inline std::string ReadFile(const std::string& path) {
   return contents;
 }
 
+inline std::string ReadFile(const std::string& path) {
+  return ReadFile(AnsiToWide(path));
+}
+
+inline bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 inline bool Exists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return Exists(AnsiToWide(path));
 }
 
 }  // namespace quenby
