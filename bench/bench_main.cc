@@ -4,6 +4,7 @@
 // did not do what it should (a missed target is reported, not fatal).
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -96,6 +97,19 @@ int GeneratedRun(uint32_t entries) {
   printf("%ld\n", OwnPeakResidentKib());
   return dialog.message() == kMessageSuccess && fs.renames() == expected ? 0
                                                                           : 1;
+}
+
+// A removal run on the POSIX file system in the current folder, which gets
+// the entries' folders but none of their files: every rename fails and is
+// logged. The child mode behind the instructions of the POSIX path.
+int PosixFailureRun(uint32_t entries) {
+  const std::string path = "playlist.m3u";
+  WriteTextFile(path, PlaylistText(entries));
+  if (!CreateFileTree("tree", entries, false) || chdir("tree") != 0) return 1;
+  PosixFileSystem fs;
+  HeadlessDialog dialog("../" + path, kIdRestoreMode);
+  RunRenaming(&dialog, &fs);
+  return dialog.message() == kMessageFailures ? 0 : 1;
 }
 
 // Every run's figures, to take the medians of.
@@ -313,22 +327,24 @@ double PeakMemory(const std::string& program, uint32_t entries, int runs) {
   return Median(peaks);
 }
 
-// Instructions the engine executes for a numbering run on the generated file
-// system, counted by callgrind inside RunRenaming only, with the file
-// system's playlist reads and renames toggled out again.
-double EngineInstructions(const std::string& program, uint32_t entries,
-                          const std::string& folder) {
+// Instructions executed inside RunRenaming by the child mode `mode` over
+// `entries` entries, counted by callgrind; `toggles` names the functions
+// inside it that are not counted.
+double Instructions(const std::string& program, const std::string& mode,
+                    uint32_t entries, const std::vector<std::string>& toggles,
+                    const std::string& folder) {
   std::string out = folder + "/callgrind.out";
+  std::vector<std::string> argv = {
+      "valgrind", "--tool=callgrind", "--callgrind-out-file=" + out,
+      "--log-file=" + folder + "/callgrind.log",
+      "--toggle-collect=quenby::RunRenaming(*"};
+  for (const std::string& toggle : toggles)
+    argv.push_back("--toggle-collect=" + toggle);
+  for (const std::string& arg : {program, mode, std::to_string(entries)})
+    argv.push_back(arg);
   std::string discarded;
-  ChildResult child = RunChild(
-      {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + out,
-       "--log-file=" + folder + "/callgrind.log",
-       "--toggle-collect=quenby::RunRenaming(*",
-       "--toggle-collect=*GeneratedPlaylist::Read(*",
-       "--toggle-collect=quenby::GeneratedFileSystem::Rename(*", program,
-       "--generated-run", std::to_string(entries)},
-      "", &discarded);
-  Check(child.ok, "callgrind run");
+  ChildResult child = RunChild(argv, folder, &discarded);
+  Check(child.ok, "callgrind run " + mode);
   std::istringstream text(ReadTextFile(out));
   std::string line;
   double total = 0;
@@ -337,6 +353,28 @@ double EngineInstructions(const std::string& program, uint32_t entries,
       total = std::atof(line.c_str() + line.find(':') + 1);
   }
   Check(total > 0, "callgrind counted instructions");
+  return total;
+}
+
+// The engine's own instructions: a numbering run on the generated file
+// system, with its playlist reads and renames not counted.
+double EngineInstructions(const std::string& program, uint32_t entries,
+                          const std::string& folder) {
+  return Instructions(program, "--generated-run", entries,
+                      {"*GeneratedPlaylist::Read(*",
+                       "quenby::GeneratedFileSystem::Rename(*"},
+                      folder);
+}
+
+// The whole run's own instructions on the POSIX file system, every rename
+// failing: what a run adds to the system calls, in its own folder.
+double PosixInstructions(const std::string& program, uint32_t entries,
+                         const std::string& folder) {
+  std::string run_folder = folder + "/posix-run";
+  Check(mkdir(run_folder.c_str(), 0755) == 0, "made " + run_folder);
+  double total = Instructions(program, "--posix-failure-run", entries, {},
+                              run_folder);
+  RemoveTree(run_folder);
   return total;
 }
 
@@ -377,6 +415,8 @@ std::string MachineDescription(const std::string& folder) {
 int Main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--generated-run") == 0)
     return GeneratedRun(static_cast<uint32_t>(std::atol(argv[2])));
+  if (argc == 3 && std::strcmp(argv[1], "--posix-failure-run") == 0)
+    return PosixFailureRun(static_cast<uint32_t>(std::atol(argv[2])));
 
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
@@ -444,6 +484,8 @@ int Main(int argc, char** argv) {
   figures.large_kib = PeakMemory(program, options.memory_large, options.runs);
   figures.instructions =
       EngineInstructions(program, options.callgrind_entries, folder);
+  figures.posix_instructions =
+      PosixInstructions(program, options.callgrind_entries, folder);
 
   PrintTable(figures);
   if (chdir("/") != 0) return 1;

@@ -26,6 +26,8 @@ struct Figures {
   Sample shell, python;  // whole scripts, start-up included
   double small_kib = 0, large_kib = 0;
   double instructions = 0;  // in the callgrind run, all entries together
+  // In a run on the POSIX file system whose renames all fail, all together.
+  double posix_instructions = 0;
 };
 
 // Prints the table, times by CPU time with wall time beside them.
