@@ -14,8 +14,8 @@ namespace {
 // The length of the folder part of `path`, its last slash included; 0 for
 // a bare name, which lies in the current directory.
 size_t FolderLength(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? 0 : slash + 1;
+  const void* slash = memrchr(path.data(), '/', path.size());
+  return slash ? static_cast<const char*>(slash) - path.data() + 1 : 0;
 }
 
 }  // namespace
