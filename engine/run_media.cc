@@ -7,6 +7,8 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <string_view>
+
 namespace quenby {
 
 namespace {
@@ -22,8 +24,7 @@ size_t FolderLength(const std::string& path) {
 
 const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
   size_t length = FolderLength(path);
-  if (have_last_ && last_path_.compare(0, std::string::npos, path, 0,
-                                       length) == 0)
+  if (have_last_ && std::string_view(path).substr(0, length) == last_path_)
     return &last_;
 
   // Not kept when it fails: the folder may yet appear, renamed by the run.
