@@ -24,6 +24,9 @@ BareWork PrepareBareWork(uint32_t entries) {
     work.failure_lines.push_back("Playlist #" + std::to_string(number) + ": " +
                                  numbered + " could not be renamed to " +
                                  path + "\r\n");
+    std::string folder = ToPosixPath(EntryFolder(number));
+    if (work.folders.empty() || work.folders.back() != folder)
+      work.folders.push_back(folder);
   }
   return work;
 }
@@ -39,8 +42,24 @@ uint32_t BareRenameLoop(const std::vector<std::string>& from,
   return failures;
 }
 
+void SyncFileSystem() {
+  int fd = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  syncfs(fd);
+  close(fd);
+}
+
+void SyncFolders(const std::vector<std::string>& folders) {
+  for (const std::string& folder : folders) {
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) continue;
+    fsync(fd);
+    close(fd);
+  }
+}
+
 uint32_t BareFailureLoop(const BareWork& work, const std::string& log_name,
-                         bool renames_first) {
+                         bool renames_first, bool durable) {
   int fd = open(log_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
                 0644);
   if (fd < 0) return 0;
@@ -54,6 +73,7 @@ uint32_t BareFailureLoop(const BareWork& work, const std::string& log_name,
     if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
       break;
   }
+  if (durable) fsync(fd);
   close(fd);
   return failures;
 }

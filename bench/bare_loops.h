@@ -15,6 +15,7 @@ struct BareWork {
   std::vector<std::string> numbered;  // native numbered paths
   std::vector<std::string> failure_lines;  // the log lines of a removal run
                                            // in which every rename fails
+  std::vector<std::string> folders;  // each native folder of the entries once
 };
 
 BareWork PrepareBareWork(uint32_t entries);
@@ -23,11 +24,20 @@ BareWork PrepareBareWork(uint32_t entries);
 uint32_t BareRenameLoop(const std::vector<std::string>& from,
                         const std::vector<std::string>& to);
 
+// What a run that renamed ends with: one syncfs of the file system of the
+// current folder.
+void SyncFileSystem();
+
+// The other way to put renames on the medium: an fsync of each folder.
+void SyncFolders(const std::vector<std::string>& folders);
+
 // Writes each line to `log_name` with one write each, as the run log does.
 // With `renames_first`, each line is preceded by the failing rename of its
-// entry, numbered to plain; returns how many of those renames failed.
+// entry, numbered to plain; returns how many of those renames failed. With
+// `durable`, the log is fsynced before it is closed, as a run with failures
+// does.
 uint32_t BareFailureLoop(const BareWork& work, const std::string& log_name,
-                         bool renames_first);
+                         bool renames_first, bool durable);
 
 }  // namespace quenby
 

@@ -4,6 +4,7 @@
 // did not do what it should (a missed target is reported, not fatal).
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -98,13 +99,37 @@ int GeneratedRun(uint32_t entries) {
                                                                           : 1;
 }
 
+// A removal run on the POSIX file system in the current folder, which gets
+// the entries' folders but none of their files: every rename fails and is
+// logged. The child mode behind the instructions of the POSIX path.
+int PosixFailureRun(uint32_t entries) {
+  const std::string path = "playlist.m3u";
+  WriteTextFile(path, PlaylistText(entries));
+  if (!CreateFileTree("tree", entries, false) || chdir("tree") != 0) return 1;
+  PosixFileSystem fs;
+  HeadlessDialog dialog("../" + path, kIdRestoreMode);
+  RunRenaming(&dialog, &fs);
+  return dialog.message() == kMessageFailures ? 0 : 1;
+}
+
 // Every run's figures, to take the medians of.
 struct Timings {
   std::vector<Sample> engine_number, engine_restore, engine_failures;
-  std::vector<Sample> bare_number, bare_restore, bare_writes,
-      bare_renames_and_writes;
+  // Loops that end as a run does, their renames or log put on the medium,
+  // and plain ones that do not: the cost of that promise.
+  std::vector<Sample> durable_number, durable_restore, durable_failures,
+      durable_writes;
+  std::vector<Sample> plain_number, plain_restore, plain_failures;
+  // The sync alone after the all-succeeding loops: the run's syncfs on the
+  // durable tree, an fsync of each folder after the plain loop.
+  std::vector<Sample> syncfs_number, syncfs_restore, folders_number,
+      folders_restore;
   std::vector<Sample> shell, python;
 };
+
+Sample Sum(const Sample& a, const Sample& b) {
+  return Sample{a.cpu + b.cpu, a.wall + b.wall};
+}
 
 class Bench {
  public:
@@ -122,39 +147,48 @@ class Bench {
   }
 
   void Repetition(int index) {
-    std::string engine_tree = folder_ + "/engine";
-    std::string bare_tree = folder_ + "/bare";
-    // Which tree is made first and who runs first alternate independently,
+    const std::string trees[3] = {folder_ + "/engine", folder_ + "/durable",
+                                  folder_ + "/plain"};
+    // Which tree is made first and who runs first rotate independently,
     // so that neither the age of a tree's metadata nor a drift of the
     // machine favours one side.
-    bool engine_made_first = (index / 2) % 2 == 0;
-    for (int i = 0; i < 2; ++i) {
-      const std::string& tree = (i == 0) == engine_made_first ? engine_tree
-                                                             : bare_tree;
+    for (int i = 0; i < 3; ++i) {
+      const std::string& tree = trees[(index / 3 + i) % 3];
       Check(CreateFileTree(tree, options_.entries), "tree made: " + tree);
     }
-    bool engine_first = index % 2 == 0;
-    // Each side starts with nothing of the other's (or the tree making's)
+    // Each side starts with nothing of the others' (or the tree making's)
     // left to write back, which would otherwise stall whoever comes next.
-    auto both = [&](const std::function<void()>& engine,
-                    const std::function<void()>& bare) {
-      const std::function<void()>& first = engine_first ? engine : bare;
-      const std::function<void()>& second = engine_first ? bare : engine;
-      sync();
-      first();
-      sync();
-      second();
+    auto in_turn = [&](const std::function<void()>& engine,
+                       const std::function<void()>& durable,
+                       const std::function<void()>& plain) {
+      const std::function<void()>* sides[3] = {&engine, &durable, &plain};
+      for (int i = 0; i < 3; ++i) {
+        sync();
+        (*sides[(index + i) % 3])();
+      }
     };
-    both([&] {
-      EngineRenames(engine_tree, kIdNumberMode, &timings_.engine_number);
-    }, [&] { BareRenames(bare_tree, true, &timings_.bare_number); });
-    both([&] {
-      EngineRenames(engine_tree, kIdRestoreMode, &timings_.engine_restore);
-    }, [&] { BareRenames(bare_tree, false, &timings_.bare_restore); });
-    both([&] { EngineFailures(engine_tree); },
-         [&] { BareFailures(bare_tree); });
-    RemoveTree(engine_tree);
-    RemoveTree(bare_tree);
+    in_turn([&] {
+      EngineRenames(trees[0], kIdNumberMode, &timings_.engine_number);
+    }, [&] {
+      LoopRenames(trees[1], true, true, &timings_.durable_number,
+                  &timings_.syncfs_number);
+    }, [&] {
+      LoopRenames(trees[2], true, false, &timings_.plain_number,
+                  &timings_.folders_number);
+    });
+    in_turn([&] {
+      EngineRenames(trees[0], kIdRestoreMode, &timings_.engine_restore);
+    }, [&] {
+      LoopRenames(trees[1], false, true, &timings_.durable_restore,
+                  &timings_.syncfs_restore);
+    }, [&] {
+      LoopRenames(trees[2], false, false, &timings_.plain_restore,
+                  &timings_.folders_restore);
+    });
+    in_turn([&] { EngineFailures(trees[0]); },
+            [&] { LoopFailures(trees[1], true); },
+            [&] { LoopFailures(trees[2], false); });
+    for (const std::string& tree : trees) RemoveTree(tree);
     Peers();
   }
 
@@ -205,29 +239,42 @@ class Bench {
     unlink(log_path.c_str());
   }
 
-  void BareRenames(const std::string& tree, bool numbering,
-                   std::vector<Sample>* samples) {
+  // The bare renames of a whole run. Durable, they end with the run's
+  // syncfs; plain, they end with nothing, and an fsync of each folder is
+  // timed apart afterwards. `syncs` gets the sync alone.
+  void LoopRenames(const std::string& tree, bool numbering, bool durable,
+                   std::vector<Sample>* samples, std::vector<Sample>* syncs) {
     const std::vector<std::string>& from =
         numbering ? work_.plain : work_.numbered;
     const std::vector<std::string>& to =
         numbering ? work_.numbered : work_.plain;
     uint32_t failed = 0;
     InFolder(tree, [&] {
-      samples->push_back(Measure([&] { failed = BareRenameLoop(from, to); }));
+      Sample renames = Measure([&] { failed = BareRenameLoop(from, to); });
+      Sample sync = Measure([&] {
+        if (durable) SyncFileSystem();
+        else SyncFolders(work_.folders);
+      });
+      samples->push_back(durable ? Sum(renames, sync) : renames);
+      syncs->push_back(sync);
     });
     Check(failed == 0, "bare loop renames every file");
   }
 
   // The loop with the failing renames goes first, so that it finds the
   // numbered names as uncached as the engine's run on its own tree did.
-  void BareFailures(const std::string& tree) {
+  void LoopFailures(const std::string& tree, bool durable) {
     uint32_t failed = 0;
     InFolder(tree, [&] {
-      timings_.bare_renames_and_writes.push_back(Measure([&] {
-        failed = BareFailureLoop(work_, "renames-and-writes.txt", true);
-      }));
-      timings_.bare_writes.push_back(Measure(
-          [&] { BareFailureLoop(work_, "writes-only.txt", false); }));
+      Sample failures = Measure([&] {
+        failed = BareFailureLoop(work_, "renames-and-writes.txt", true,
+                                 durable);
+      });
+      (durable ? timings_.durable_failures : timings_.plain_failures)
+          .push_back(failures);
+      if (durable)
+        timings_.durable_writes.push_back(Measure(
+            [&] { BareFailureLoop(work_, "writes-only.txt", false, true); }));
     });
     Check(failed == options_.entries, "bare failure loop fails every rename");
   }
@@ -280,22 +327,24 @@ double PeakMemory(const std::string& program, uint32_t entries, int runs) {
   return Median(peaks);
 }
 
-// Instructions the engine executes for a numbering run on the generated file
-// system, counted by callgrind inside RunRenaming only, with the file
-// system's playlist reads and renames toggled out again.
-double EngineInstructions(const std::string& program, uint32_t entries,
-                          const std::string& folder) {
+// Instructions executed inside RunRenaming by the child mode `mode` over
+// `entries` entries, counted by callgrind; `toggles` names the functions
+// inside it that are not counted.
+double Instructions(const std::string& program, const std::string& mode,
+                    uint32_t entries, const std::vector<std::string>& toggles,
+                    const std::string& folder) {
   std::string out = folder + "/callgrind.out";
+  std::vector<std::string> argv = {
+      "valgrind", "--tool=callgrind", "--callgrind-out-file=" + out,
+      "--log-file=" + folder + "/callgrind.log",
+      "--toggle-collect=quenby::RunRenaming(*"};
+  for (const std::string& toggle : toggles)
+    argv.push_back("--toggle-collect=" + toggle);
+  for (const std::string& arg : {program, mode, std::to_string(entries)})
+    argv.push_back(arg);
   std::string discarded;
-  ChildResult child = RunChild(
-      {"valgrind", "--tool=callgrind", "--callgrind-out-file=" + out,
-       "--log-file=" + folder + "/callgrind.log",
-       "--toggle-collect=quenby::RunRenaming(*",
-       "--toggle-collect=*GeneratedPlaylist::Read(*",
-       "--toggle-collect=quenby::GeneratedFileSystem::Rename(*", program,
-       "--generated-run", std::to_string(entries)},
-      "", &discarded);
-  Check(child.ok, "callgrind run");
+  ChildResult child = RunChild(argv, folder, &discarded);
+  Check(child.ok, "callgrind run " + mode);
   std::istringstream text(ReadTextFile(out));
   std::string line;
   double total = 0;
@@ -304,6 +353,28 @@ double EngineInstructions(const std::string& program, uint32_t entries,
       total = std::atof(line.c_str() + line.find(':') + 1);
   }
   Check(total > 0, "callgrind counted instructions");
+  return total;
+}
+
+// The engine's own instructions: a numbering run on the generated file
+// system, with its playlist reads and renames not counted.
+double EngineInstructions(const std::string& program, uint32_t entries,
+                          const std::string& folder) {
+  return Instructions(program, "--generated-run", entries,
+                      {"*GeneratedPlaylist::Read(*",
+                       "quenby::GeneratedFileSystem::Rename(*"},
+                      folder);
+}
+
+// The whole run's own instructions on the POSIX file system, every rename
+// failing: what a run adds to the system calls, in its own folder.
+double PosixInstructions(const std::string& program, uint32_t entries,
+                         const std::string& folder) {
+  std::string run_folder = folder + "/posix-run";
+  Check(mkdir(run_folder.c_str(), 0755) == 0, "made " + run_folder);
+  double total = Instructions(program, "--posix-failure-run", entries, {},
+                              run_folder);
+  RemoveTree(run_folder);
   return total;
 }
 
@@ -344,6 +415,8 @@ std::string MachineDescription(const std::string& folder) {
 int Main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "--generated-run") == 0)
     return GeneratedRun(static_cast<uint32_t>(std::atol(argv[2])));
+  if (argc == 3 && std::strcmp(argv[1], "--posix-failure-run") == 0)
+    return PosixFailureRun(static_cast<uint32_t>(std::atol(argv[2])));
 
   Options options;
   if (!ParseOptions(argc, argv, &options)) {
@@ -383,6 +456,7 @@ int Main(int argc, char** argv) {
 
   Figures figures;
   figures.entries = options.entries;
+  figures.folders = (options.entries + kFilesPerFolder - 1) / kFilesPerFolder;
   figures.shell_entries = options.shell_entries;
   figures.python_entries = options.python_entries;
   figures.memory_small = options.memory_small;
@@ -392,10 +466,17 @@ int Main(int argc, char** argv) {
   figures.number = Median(t.engine_number);
   figures.restore = Median(t.engine_restore);
   figures.failures = Median(t.engine_failures);
-  figures.bare_number = Median(t.bare_number);
-  figures.bare_restore = Median(t.bare_restore);
-  figures.bare_writes = Median(t.bare_writes);
-  figures.bare_renames_and_writes = Median(t.bare_renames_and_writes);
+  figures.durable_number = Median(t.durable_number);
+  figures.durable_restore = Median(t.durable_restore);
+  figures.durable_failures = Median(t.durable_failures);
+  figures.durable_writes = Median(t.durable_writes);
+  figures.plain_number = Median(t.plain_number);
+  figures.plain_restore = Median(t.plain_restore);
+  figures.plain_failures = Median(t.plain_failures);
+  figures.syncfs_number = Median(t.syncfs_number);
+  figures.syncfs_restore = Median(t.syncfs_restore);
+  figures.folders_number = Median(t.folders_number);
+  figures.folders_restore = Median(t.folders_restore);
   figures.shell = Median(t.shell);
   figures.python = Median(t.python);
   fprintf(stderr, "memory and instructions\n");
@@ -403,6 +484,8 @@ int Main(int argc, char** argv) {
   figures.large_kib = PeakMemory(program, options.memory_large, options.runs);
   figures.instructions =
       EngineInstructions(program, options.callgrind_entries, folder);
+  figures.posix_instructions =
+      PosixInstructions(program, options.callgrind_entries, folder);
 
   PrintTable(figures);
   if (chdir("/") != 0) return 1;

@@ -20,7 +20,7 @@ std::string NativeEntryPath(uint32_t number, bool numbered) {
   return ToPosixPath(numbered_path);
 }
 
-bool CreateFileTree(const std::string& root, uint32_t entries) {
+bool CreateFileTree(const std::string& root, uint32_t entries, bool files) {
   if (mkdir(root.c_str(), 0755) != 0) return false;
   std::string music = root + "/Music";
   if (mkdir(music.c_str(), 0755) != 0) return false;
@@ -29,6 +29,7 @@ bool CreateFileTree(const std::string& root, uint32_t entries) {
       std::string folder = root + "/" + ToPosixPath(EntryFolder(number));
       if (mkdir(folder.c_str(), 0755) != 0) return false;
     }
+    if (!files) continue;
     std::string file = root + "/" + NativeEntryPath(number, false);
     int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) return false;

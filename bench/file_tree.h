@@ -11,8 +11,10 @@ namespace quenby {
 // The native path of entry `number`, plain or numbered, relative to a tree.
 std::string NativeEntryPath(uint32_t number, bool numbered);
 
-// Makes `root` and the files of entries 1 to `entries` in it. False on error.
-bool CreateFileTree(const std::string& root, uint32_t entries);
+// Makes `root` and the folders of entries 1 to `entries` in it, and with
+// `files` their files. False on error.
+bool CreateFileTree(const std::string& root, uint32_t entries,
+                    bool files = true);
 
 // How many of entries 1 to `entries` exist under `root` in the given form.
 uint32_t CountEntryFiles(const std::string& root, uint32_t entries,

@@ -13,11 +13,21 @@ namespace quenby {
 struct Figures {
   uint32_t entries = 0, shell_entries = 0, python_entries = 0;
   uint32_t memory_small = 0, memory_large = 0, callgrind_entries = 0;
+  uint32_t folders = 0;  // the folders the entries lie in
   Sample number, restore, failures;  // the engine's runs
-  Sample bare_number, bare_restore, bare_writes, bare_renames_and_writes;
+  // Bare loops that end as a run does: renames with one syncfs, failing
+  // renames and log lines with the log's fsync; and the log's writes alone.
+  Sample durable_number, durable_restore, durable_failures, durable_writes;
+  // The same loops ending with nothing.
+  Sample plain_number, plain_restore, plain_failures;
+  // The sync alone after the bare renames of a run: one syncfs, or an fsync
+  // of each folder.
+  Sample syncfs_number, syncfs_restore, folders_number, folders_restore;
   Sample shell, python;  // whole scripts, start-up included
   double small_kib = 0, large_kib = 0;
   double instructions = 0;  // in the callgrind run, all entries together
+  // In a run on the POSIX file system whose renames all fail, all together.
+  double posix_instructions = 0;
 };
 
 // Prints the table, times by CPU time with wall time beside them.

@@ -69,9 +69,9 @@ bool IsRemoteUrl(std::string_view line) {
 }
 
 bool IsFileUrl(std::string_view line) {
-  return SchemeLength(line) == 4 &&
-         EqualsIgnoringCase(line.substr(0, 4), "file") &&
-         line.substr(5, 1) == "/";
+  // The colon first: most lines are paths, and this is asked of each.
+  return line.size() > 5 && line[4] == ':' && line[5] == '/' &&
+         EqualsIgnoringCase(line.substr(0, 4), "file");
 }
 
 bool DecodeFileUrl(std::string_view url, std::string* host, std::string* path) {

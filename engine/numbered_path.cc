@@ -31,14 +31,24 @@ size_t OrderPrefix(uint32_t entry_number, char out[8]) {
 
 namespace {
 
+// Where the part after the last `c` of `line` starts; 0 without one. A path
+// holds few separators: the search leaps forwards from one to the next,
+// faster than looking back at every byte of the name.
+size_t AfterLast(std::string_view line, char c) {
+  size_t start = 0;
+  for (size_t found = line.find(c); found != std::string_view::npos;
+       found = line.find(c, start))
+    start = found + 1;
+  return start;
+}
+
 // Where MakeNumberedPath puts the prefix. Byte by byte: any 0x5C counts,
 // multi-byte characters are not decoded. Only a line without one is split
 // at its last forward slash, as written by programs of other systems and in
 // URLs.
 size_t NameStart(std::string_view line) {
-  size_t slash = line.rfind('\\');
-  if (slash == std::string_view::npos) slash = line.rfind('/');
-  return slash == std::string_view::npos ? 0 : slash + 1;
+  size_t start = AfterLast(line, '\\');
+  return start != 0 ? start : AfterLast(line, '/');
 }
 
 // Whether `numbered` is `line` with an order prefix where MakeNumberedPath
@@ -61,11 +71,12 @@ bool FindOrderPrefix(std::string_view line, std::string_view numbered,
 void PutOrderPrefix(std::string_view line, std::string_view prefix,
                     std::string* out) {
   size_t name_start = NameStart(line);
-  out->clear();
-  out->reserve(line.size() + prefix.size());
-  out->append(line.data(), name_start);
-  out->append(prefix.data(), prefix.size());
-  out->append(line.data() + name_start, line.size() - name_start);
+  // Sized once and copied into: this is done for every entry of a run.
+  out->resize(line.size() + prefix.size());
+  char* to = out->data();
+  to += line.copy(to, name_start);
+  to += prefix.copy(to, prefix.size());
+  line.copy(to, line.size() - name_start, name_start);
 }
 
 void MakeNumberedPath(std::string_view line, uint32_t entry_number,

@@ -1,5 +1,7 @@
 #include "run_log.h"
 
+#include <charconv>
+
 namespace quenby {
 
 namespace {
@@ -51,13 +53,24 @@ void RunLog::WriteLine(std::string_view text) {
 
 void RunLog::WriteFailure(uint32_t entry_number, std::string_view old_name,
                           std::string_view new_name) {
-  line_.assign("Playlist #");
-  line_.append(std::to_string(entry_number));
-  line_.append(": ");
-  line_.append(old_name);
-  line_.append(" could not be renamed to ");
-  line_.append(new_name);
-  line_.append(kLineEnd);
+  char number[10];
+  char* number_end =
+      std::to_chars(number, number + sizeof number, entry_number).ptr;
+  const std::string_view parts[] = {
+      "Playlist #",
+      std::string_view(number, static_cast<size_t>(number_end - number)),
+      ": ",
+      old_name,
+      " could not be renamed to ",
+      new_name,
+      kLineEnd};
+  // A run whose entries all fail writes a line per entry: sized once and
+  // copied into, rather than grown part by part.
+  size_t size = 0;
+  for (std::string_view part : parts) size += part.size();
+  line_.resize(size);
+  char* out = line_.data();
+  for (std::string_view part : parts) out += part.copy(out, part.size());
   WriteRaw(line_);
 }
 

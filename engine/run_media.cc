@@ -7,6 +7,8 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <string_view>
+
 namespace quenby {
 
 namespace {
@@ -14,16 +16,15 @@ namespace {
 // The length of the folder part of `path`, its last slash included; 0 for
 // a bare name, which lies in the current directory.
 size_t FolderLength(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? 0 : slash + 1;
+  const void* slash = memrchr(path.data(), '/', path.size());
+  return slash ? static_cast<const char*>(slash) - path.data() + 1 : 0;
 }
 
 }  // namespace
 
 const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
   size_t length = FolderLength(path);
-  if (have_last_ && last_path_.compare(0, std::string::npos, path, 0,
-                                       length) == 0)
+  if (have_last_ && std::string_view(path).substr(0, length) == last_path_)
     return &last_;
 
   // Not kept when it fails: the folder may yet appear, renamed by the run.

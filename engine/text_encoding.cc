@@ -1,5 +1,9 @@
 #include "text_encoding.h"
 
+#include <string.h>
+
+#include <algorithm>
+
 namespace quenby {
 
 int32_t NextCodePoint(std::string_view text, size_t* pos) {
@@ -49,7 +53,18 @@ int32_t NextCodePoint(std::string_view text, size_t* pos) {
 
 bool IsValidUtf8(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) {
-    // Paths are mostly ASCII: skip it byte by byte without decoding.
+    // Paths are mostly ASCII: skip it eight bytes at a time while no byte
+    // has its high bit set (the last eight may overlap bytes already
+    // seen), and decode only what is not.
+    uint64_t eight;
+    if (text.size() >= sizeof eight) {
+      size_t at = std::min(pos, text.size() - sizeof eight);
+      memcpy(&eight, text.data() + at, sizeof eight);
+      if ((eight & 0x8080808080808080u) == 0) {
+        pos = at + sizeof eight;
+        continue;
+      }
+    }
     if (static_cast<unsigned char>(text[pos]) < 0x80) {
       ++pos;
       continue;

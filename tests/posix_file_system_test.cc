@@ -252,14 +252,18 @@ TEST_F(PosixRunTest, ReadsPlaylistsAsOtherProgramsWriteThem) {
 }
 
 TEST_F(PosixRunTest, TheRunNeverRenamesItsOwnPlaylistOrLog) {
-  WriteFile("List.m3u", "output.txt\nList.m3u\n");
+  // Also when an entry names them through a folder.
+  ASSERT_EQ(0, mkdir((dir.path() + "/M").c_str(), 0755));
+  const std::string list = "output.txt\nList.m3u\nM\\..\\List.m3u\n";
+  WriteFile("List.m3u", list);
   dialog.path = dir.path() + "/List.m3u";
   dialog.Run(&fs, kIdNumberMode);
   EXPECT_EQ(kMessageFailures, dialog.Message());
   std::string log = ReadFile("output.txt");
   EXPECT_NE(std::string::npos, log.find("#1: output.txt could not"));
   EXPECT_NE(std::string::npos, log.find("#2: List.m3u could not"));
-  EXPECT_EQ("output.txt\nList.m3u\n", ReadFile("List.m3u"));
+  EXPECT_NE(std::string::npos, log.find("#3: M\\..\\List.m3u could not"));
+  EXPECT_EQ(list, ReadFile("List.m3u"));
 }
 
 TEST_F(PosixRunTest, SpecialPlaylistsAreReportedNotRead) {
