@@ -121,8 +121,9 @@ bool MakeFiles(const Folder& folder) {
   std::sort(paths.begin(), paths.end());
   for (const std::string& path : paths) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0 || write(fd, "x", 1) != 1) return false;
-    close(fd);
+    if (fd < 0) return false;
+    bool written = write(fd, "x", 1) == 1;
+    if (close(fd) != 0 || !written) return false;
   }
   return true;
 }
@@ -224,6 +225,9 @@ int Main(const Options& options) {
       else if (side == 1) work = [&] { DurableLoop(folder); };
       else work = [&] { PlainLoop(folder); };
       samples[side].push_back(Measure(work));
+      printf("  run %d: %-7s %8.2f s\n", run + 1, sides[side],
+             samples[side].back().wall);
+      fflush(stdout);
       uint32_t renamed = CountNumbered(folder);
       if (renamed != options.files) {
         fprintf(stderr, "vfat_bench: %s renamed %u of %u files\n",

@@ -129,7 +129,8 @@ bench_part() {
     { printf 'bench\tmount its image\t0\t1\n' >> "$results/results.txt"
       return; }
   step bench "vfat: 3,000 files, engine and loops" bench \
-    "$native/bench/vfat_bench" /mnt/bench --files 3000 --runs 1
+    "$native/bench/vfat_bench" /mnt/bench --files 3000 \
+    --runs "${VM_BENCH_RUNS:-1}"
   umount /mnt/bench
   rm -f /tmp/bench.img
 }
