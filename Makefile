@@ -47,13 +47,14 @@ windows-test: windows-dist
 	  ctest --test-dir $(WINDOWS_TEST_BUILD) --output-on-failure
 
 # The shipped 32-bit Quenby.exe and an i686 test tree under real 32-bit Wine,
-# and the engine's file-system suites on the kernel's vfat, inside the
-# emulated machine of ../shared/win32-vm; takes minutes, so not part of test.
+# the engine's file-system suites and its speed on the kernel's vfat, and
+# sticks pulled from numbering runs, inside the emulated machine of
+# ../shared/win32-vm; takes minutes, so not part of test.
 VM_TEST_BUILD ?= $(BUILD)/windows-tests-i686
 WIN32_VM ?= $(CURDIR)/../shared/win32-vm
 test-vm: configure windows-dist
 	cmake --build $(BUILD) -j $(JOBS) --target engine_tests \
-	  reliability_tests crash_driver
+	  reliability_tests crash_driver vfat_bench
 	cmake -S . -B $(VM_TEST_BUILD) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i686-w64-mingw32.cmake \
 	  -DQUENBY_SHIPPED_EXE=$(abspath $(WINDOWS_BUILD))/Quenby.exe \

@@ -2,10 +2,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <stdio.h>
 #include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -278,7 +280,14 @@ bool PosixFileSystem::Delete(const std::string& name) {
   std::string folder = slash ? std::string(name.c_str(), slash + 1) : ".";
   int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd >= 0) {
-    fsync(fd);
+    // vfat writes its count of free clusters only when the whole file
+    // system is synced: after the freed log, a pulled stick's count would
+    // be short by the log's clusters, which fsck reports.
+    struct statfs info;
+    if (fstatfs(fd, &info) == 0 && info.f_type == MSDOS_SUPER_MAGIC)
+      syncfs(fd);
+    else
+      fsync(fd);
     close(fd);
   }
   return true;

@@ -38,6 +38,10 @@ void RunLog::OpenWithHeader() {
   // The clock is read right after opening, as the header promises.
   std::string header = FormatLogHeader(fs_->Now());
   WriteLine(header);
+  // The log's entry with its first cluster goes on the medium before any
+  // rename: the syncs of the renames write the FAT, and a stick pulled
+  // during the run would keep the header's cluster owned by no file.
+  Sync();
 }
 
 void RunLog::WriteRaw(std::string_view text) {

@@ -21,8 +21,9 @@ class RunLog {
  public:
   explicit RunLog(FileSystem* fs) : fs_(fs) {}
 
-  // Creates or empties the log and writes its header. A log that cannot be
-  // opened swallows what is written to it; the run goes on regardless.
+  // Creates or empties the log, writes its header and puts it on the
+  // medium. A log that cannot be opened swallows what is written to it; the
+  // run goes on regardless.
   void OpenWithHeader();
 
   void WriteFailure(uint32_t entry_number, std::string_view old_name,

@@ -1,13 +1,16 @@
 #!/bin/sh
 # Runs tests/vm/guest.sh in the emulated machine of ../shared/win32-vm (32-bit
-# Wine, the kernel's vfat), in one boot, and sums up what came back.
+# Wine, the kernel's vfat), in one boot, then pulls a USB stick from
+# numbering runs (tests/vm/pull.sh), one boot per pull, and sums up what
+# came back.
 #
 #   test-vm.sh NATIVE_BUILD WINDOWS_TEST_BUILD SHIPPED_EXE [PART...]
 #
-# Both trees must be built already (make test-vm does it); run as root (the
-# machine needs it). The source folder
+# PART is "windows", "vfat", "bench" (parts of the one boot, see guest.sh) or
+# "pull"; all when none is given. The trees must be built already (make
+# test-vm does it); run as root (the machine needs it). The source folder
 # is shared with the machine under the same path, so the trees' absolute
-# paths hold there too. Prints one line per step and then
+# paths hold there too. Prints one line per step, the figures, and then
 # "N passed, N failed" alone; exits non-zero on any failure.
 set -u
 cd "$(dirname "$0")/.."
@@ -16,6 +19,8 @@ native=$(realpath "$1")
 windows=$(realpath "$2")
 shipped=$(realpath "$3")
 shift 3
+parts=${*:-windows vfat bench pull}
+boot_parts=$(echo " $parts " | sed 's/ pull / /g; s/^ *//; s/ *$//')
 # The machine's tool lives beside the project; WIN32_VM names it elsewhere.
 tool=${WIN32_VM:-$root/../shared/win32-vm}/run.sh
 results=$native/vm
@@ -44,15 +49,19 @@ if ! flock -n 9; then
 fi
 rm -rf "$results"
 mkdir -p "$results"
+: > "$results/results.txt"
 
 # The dialog driver starts the Quenby.exe beside it: make that the shipped
 # one, so that the file users download is the one driven.
-if cmp -s "$shipped" "$windows/Quenby.exe"; then
-  echo "test-vm: the test tree's Quenby.exe is byte for byte the shipped one"
-else
-  echo "test-vm: driving the shipped $shipped"
-  cp "$shipped" "$windows/Quenby.exe"
-fi
+case " $parts " in
+  *" windows "*)
+    if cmp -s "$shipped" "$windows/Quenby.exe"; then
+      echo "test-vm: the test tree's Quenby.exe is byte for byte the shipped one"
+    else
+      echo "test-vm: driving the shipped $shipped"
+      cp "$shipped" "$windows/Quenby.exe"
+    fi ;;
+esac
 
 # The machine shares only the project's folder: what tests read from beside
 # it (playlists of other programs) goes along, to appear at its own path.
@@ -65,17 +74,111 @@ fi
 truncate -s 16M "$results/vfat.img"
 mkfs.vfat "$results/vfat.img" >/dev/null
 
-start=$(date +%s)
-"$tool" "$root" sh tests/vm/guest.sh "$native" "$windows" "$shipped" "$results" \
-  "$@"
-status=$?
-echo "test-vm: the machine ran for $(( $(date +%s) - start )) s (status $status)"
+# The folders the speed figure renames, made here: on vfat, making 3,000
+# files costs the machine as much as renaming them. VM_BENCH_RUNS runs of
+# each side (default 1, about 3 minutes) give medians.
+VM_BENCH_RUNS=${VM_BENCH_RUNS:-1}
+export VM_BENCH_RUNS
+VM_PASS_ENV="${VM_PASS_ENV:-} VM_BENCH_RUNS"
+export VM_PASS_ENV
+case " $parts " in
+  *" bench "*)
+    stage=$results/bench-folders
+    if ! mkdir -p "$stage" ||
+       ! "$native/bench/vfat_bench" "$stage" --files 3000 \
+           --runs "$VM_BENCH_RUNS" --make-only ||
+       ! truncate -s 64M "$results/bench.img" ||
+       ! mkfs.vfat -F 32 "$results/bench.img" >/dev/null ||
+       ! MTOOLS_SKIP_CHECK=1 mcopy -s -i "$results/bench.img" "$stage"/* ::/
+    then
+      printf 'bench\tmake its folders\t0\t1\n' >> "$results/results.txt"
+    fi
+    rm -rf "$stage" ;;
+esac
 
-if [ ! -s "$results/results.txt" ]; then
-  echo "test-vm: no results came back" >&2
-  echo "0 passed, 1 failed"
-  exit 1
+status=0
+if [ -n "$boot_parts" ]; then
+  start=$(date +%s)
+  before=$(wc -l < "$results/results.txt")
+  "$tool" "$root" sh tests/vm/guest.sh "$native" "$windows" "$shipped" \
+    "$results" $boot_parts
+  status=$?
+  echo "test-vm: the machine ran for $(( $(date +%s) - start )) s (status $status)"
+  if [ "$(wc -l < "$results/results.txt")" -eq "$before" ]; then
+    echo "test-vm: no results came back" >&2
+    printf 'machine\tone boot for %s\t0\t1\n' "$boot_parts" \
+      >> "$results/results.txt"
+  fi
 fi
+
+# pull OPTIONS WHEN: one boot in which a numbering run of $pull_files files
+# on a fresh stick mounted with OPTIONS is cut by a reset, at its end or
+# right after its WHENth rename; then the stick is read here. Records one
+# step, and for a pull at the end one more for the control image.
+pull_files=300
+pull() {
+  options=$1 when=$2
+  case $when in
+    end) tag=$options-end check=end label="at the run's end" ;;
+    *) tag=$options-$when check=during
+       label="as rename $when of $pull_files is made" ;;
+  esac
+  image=$results/pull-$tag.img marker=$results/pull-$tag.marker
+  control=
+  if [ "$when" = end ]; then
+    control=$results/pull-$tag-control.img
+    truncate -s 2M "$control" && mkfs.vfat "$control" >/dev/null
+  fi
+  if ! python3 tests/vm/stick.py make "$image" --files $pull_files; then
+    printf 'pull %s\t%s\t0\t1\n' "$options" "$label" >> "$results/results.txt"
+    return
+  fi
+  "$tool" "$root" sh tests/vm/pull.sh "$native" "$image" "$options" "$when" \
+    "$marker" $control > "$results/pull-$tag.log" 2>&1
+  pull_status=$?
+  # The reset ends the boot with no status (125); only the marker, written
+  # just before it, tells it from a machine that died.
+  if [ $pull_status -ne 125 ] || [ ! -s "$marker" ]; then
+    echo "test-vm: pull $tag: no planned reset (status $pull_status)" >&2
+    tail -n 20 "$results/pull-$tag.log" >&2
+    printf 'pull %s\t%s\t0\t1\n' "$options" "$label" >> "$results/results.txt"
+    return
+  fi
+  figures=$(python3 tests/vm/stick.py check "$image" "$check" \
+              --files $pull_files)
+  verdict=$?
+  # A run that ended before the rename it was to be cut at was not cut.
+  [ "$check" = end ] || grep -q '^pulled as rename' "$marker" || verdict=1
+  echo "pull $options, $(cat "$marker"): $figures" >> "$results/figures.txt"
+  echo "test-vm: pull $tag: $( [ $verdict -eq 0 ] && echo passed || echo FAILED)"
+  printf 'pull %s\t%s\t%d\t%d\n' "$options" "$label" \
+    $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
+  [ $verdict -ne 0 ] || rm -f "$image"
+  if [ -n "$control" ]; then
+    python3 tests/vm/stick.py control "$control" >> "$results/figures.txt"
+    verdict=$?
+    printf 'pull %s\t%s\t%d\t%d\n' "$options" \
+      "reset keeps only what was written back" \
+      $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
+    [ $verdict -ne 0 ] || rm -f "$control"
+  fi
+}
+
+case " $parts " in
+  *" pull "*)
+    start=$(date +%s)
+    # The moments inside a run are counted in renames: a run's length here
+    # swings several times over with the load on the host's disk. The reset
+    # lands a rename or two after the one counted, so the last moment keeps
+    # clear of the run's end.
+    for options in defaults flush; do
+      for when in end 1 150 280; do pull "$options" $when; done
+    done
+    echo "test-vm: the pulls took $(( $(date +%s) - start )) s" ;;
+esac
+
+[ -s "$results/figures.txt" ] && cat "$results/figures.txt"
+[ -s "$results/bench.log" ] && grep -v '^vfat_bench' "$results/bench.log"
 awk -F '\t' -v status=$status '
   { passed += $3; failed += $4
     printf "%-40s %-42s %4d passed, %d failed\n", $1, $2, $3, $4 }

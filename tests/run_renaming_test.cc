@@ -83,8 +83,9 @@ TEST_F(RunRenamingTest, TalksToTheDialogInOrder) {
   EXPECT_EQ(early, dialog.calls);
 }
 
-// A stick may be pulled the moment the message shows: by then the renames
-// are on the medium, then the log's last state, in that order.
+// A stick may be pulled at any moment: the log with its header is on the
+// medium before the first rename, and when the message shows, the renames
+// are, then the log's last state, in that order.
 TEST_F(RunRenamingTest, WhatTheRunDidIsOnTheMediumBeforeTheMessage) {
   using Journal = std::vector<std::string>;
   const struct {
@@ -94,12 +95,12 @@ TEST_F(RunRenamingTest, WhatTheRunDidIsOnTheMediumBeforeTheMessage) {
     Journal journal;
   } cases[] = {
       {"success", "C:\\M\\a.mp3\n", kIdNumberMode,
-       {"rename", "renames done", "log closed", "delete output.txt",
-        "message"}},
+       {"log sync", "rename", "renames done", "log closed",
+        "delete output.txt", "message"}},
       {"failures", "C:\\M\\gone.mp3\nC:\\M\\a.mp3\n", kIdNumberMode,
-       {"rename", "rename", "renames done", "log sync", "log closed",
-        "message"}},
-      {"early exit", "", 0, {"log sync", "message", "log closed"}},
+       {"log sync", "rename", "rename", "renames done", "log sync",
+        "log closed", "message"}},
+      {"early exit", "", 0, {"log sync", "log sync", "message", "log closed"}},
   };
   for (const auto& c : cases) {
     fs.files = {{kList, c.list}, {"C:\\M\\a.mp3", "a"}};

@@ -1,0 +1,266 @@
+// The price of numbering on a USB stick under the kernel's vfat: one folder
+// of files numbered by a whole run of the engine, against the two loops that
+// bound it, each on a fresh folder of its own:
+//   durable loop: each no-replace rename put on the stick before the next,
+//     the way the engine does it (the moved file's entry, then its folder);
+//   plain loop: the no-replace renames alone, left to the kernel to write
+//     back whenever it likes.
+//   vfat_bench DIR [--files N] [--runs N] [--make-only]
+// DIR is a folder on the file system to measure (make test-vm gives it a
+// loop-mounted vfat image). A side's folder that DIR holds already, with the
+// very files the side needs, is used as it is: making 3,000 files on vfat
+// costs as much as renaming them, so make test-vm makes them with
+// --make-only in a folder of the host and copies that onto the image with
+// mtools. Prints the medians and the ratios; exits non-zero only when a side
+// did not rename every file.
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "headless_dialog.h"
+#include "measure.h"
+#include "numbered_path.h"
+#include "posix_file_system.h"
+#include "run_renaming.h"
+
+namespace quenby {
+namespace {
+
+struct Options {
+  std::string dir;
+  uint32_t files = 3000;
+  int runs = 1;
+  bool make_only = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options* options) {
+  if (argc < 2) return false;
+  options->dir = argv[1];
+  for (int i = 2; i < argc; ++i) {
+    std::string name = argv[i];
+    if (name == "--make-only") {
+      options->make_only = true;
+      continue;
+    }
+    long value = i + 1 < argc ? atol(argv[++i]) : 0;
+    if (value <= 0) return false;
+    if (name == "--files") options->files = static_cast<uint32_t>(value);
+    else if (name == "--runs") options->runs = static_cast<int>(value);
+    else return false;
+  }
+  return true;
+}
+
+// One folder's worth of work, its paths made before any timing.
+struct Folder {
+  std::string name;  // relative to DIR
+  std::vector<std::string> entries;  // playlist lines, in playlist order
+  std::vector<std::string> from, to;  // native paths, in the same order
+  std::vector<std::string> new_names;  // the last part of each `to`
+};
+
+// The files stand in the order they were copied; the playlist lists them in
+// an order of its own, as a user's does.
+Folder PlanFolder(const std::string& name, uint32_t files) {
+  Folder folder;
+  folder.name = name;
+  std::vector<uint32_t> order(files);
+  for (uint32_t i = 0; i < files; ++i) order[i] = i + 1;
+  std::shuffle(order.begin(), order.end(), std::mt19937(files));
+  std::string numbered;
+  for (uint32_t position = 1; position <= files; ++position) {
+    char title[64];
+    snprintf(title, sizeof title, "%05u - Artist - A Title.mp3",
+             static_cast<unsigned>(order[position - 1]));
+    std::string entry = name + "\\" + title;
+    MakeNumberedPath(entry, position, &numbered);
+    folder.entries.push_back(entry);
+    folder.from.push_back(ToPosixPath(entry));
+    folder.to.push_back(ToPosixPath(numbered));
+    folder.new_names.push_back(folder.to.back().substr(name.size() + 1));
+  }
+  return folder;
+}
+
+// Whether the folder holds exactly the files the side renames.
+bool HoldsItsFiles(const Folder& folder) {
+  std::vector<std::string> wanted;
+  for (const std::string& path : folder.from)
+    wanted.push_back(path.substr(folder.name.size() + 1));
+  std::vector<std::string> held;
+  DIR* dir = opendir(folder.name.c_str());
+  if (!dir) return false;
+  while (const dirent* entry = readdir(dir))
+    if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0)
+      held.push_back(entry->d_name);
+  closedir(dir);
+  std::sort(wanted.begin(), wanted.end());
+  std::sort(held.begin(), held.end());
+  return held == wanted;
+}
+
+// Makes the folder's files, one byte each, in file-number order, unless
+// it is there already.
+bool MakeFiles(const Folder& folder) {
+  struct stat info;
+  if (stat(folder.name.c_str(), &info) == 0) return HoldsItsFiles(folder);
+  if (mkdir(folder.name.c_str(), 0755) != 0) return false;
+  std::vector<std::string> paths = folder.from;
+  std::sort(paths.begin(), paths.end());
+  for (const std::string& path : paths) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    bool written = write(fd, "x", 1) == 1;
+    if (close(fd) != 0 || !written) return false;
+  }
+  return true;
+}
+
+bool WritePlaylist(const Folder& folder, const std::string& path) {
+  std::string text = "#EXTM3U\r\n";
+  for (const std::string& entry : folder.entries) text += entry + "\r\n";
+  FILE* out = fopen(path.c_str(), "wb");
+  if (!out) return false;
+  bool ok = fwrite(text.data(), 1, text.size(), out) == text.size();
+  return fclose(out) == 0 && ok;
+}
+
+// How many of the folder's names begin with six digits.
+uint32_t CountNumbered(const Folder& folder) {
+  DIR* dir = opendir(folder.name.c_str());
+  if (!dir) return 0;
+  uint32_t count = 0;
+  while (const dirent* entry = readdir(dir)) {
+    int digits = 0;
+    while (digits < 6 && entry->d_name[digits] >= '0' &&
+           entry->d_name[digits] <= '9')
+      ++digits;
+    if (digits == 6) ++count;
+  }
+  closedir(dir);
+  return count;
+}
+
+void PlainLoop(const Folder& folder) {
+  for (size_t i = 0; i < folder.from.size(); ++i)
+    renameat2(AT_FDCWD, folder.from[i].c_str(), AT_FDCWD,
+              folder.to[i].c_str(), RENAME_NOREPLACE);
+}
+
+// What the engine must do on vfat at the least: each rename on the stick
+// before the next, and everything on it at the end.
+void DurableLoop(const Folder& folder) {
+  int dir = open(folder.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  for (size_t i = 0; i < folder.from.size(); ++i) {
+    if (renameat2(AT_FDCWD, folder.from[i].c_str(), AT_FDCWD,
+                  folder.to[i].c_str(), RENAME_NOREPLACE) != 0)
+      continue;
+    int file = openat(dir, folder.new_names[i].c_str(),
+                      O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (file >= 0) {
+      fsync(file);
+      close(file);
+    }
+    fsync(dir);
+  }
+  syncfs(dir);
+  close(dir);
+}
+
+void EngineRun(const std::string& playlist) {
+  PosixFileSystem fs;
+  HeadlessDialog dialog(playlist, kIdNumberMode);
+  RunRenaming(&dialog, &fs);
+}
+
+std::string FileSystemName(const std::string& dir) {
+  struct statfs info;
+  if (statfs(dir.c_str(), &info) != 0) return "unknown";
+  if (info.f_type == MSDOS_SUPER_MAGIC) return "the kernel's vfat";
+  char text[32];
+  snprintf(text, sizeof text, "type 0x%lx, not vfat",
+           static_cast<unsigned long>(info.f_type));
+  return text;
+}
+
+int Main(const Options& options) {
+  if (chdir(options.dir.c_str()) != 0) {
+    perror(options.dir.c_str());
+    return 2;
+  }
+  const char* sides[] = {"engine", "durable", "plain"};
+  std::vector<Sample> samples[3];
+  bool all_renamed = true;
+  for (int run = 0; run < options.runs; ++run) {
+    for (int turn = 0; turn < 3; ++turn) {
+      // Who goes first turns with each run, so that neither the image's
+      // growth nor a drift of the machine favours one side.
+      int side = (turn + run) % 3;
+      std::string name = std::string(sides[side]) + "-" + std::to_string(run);
+      Folder folder = PlanFolder(name, options.files);
+      std::string playlist = name + ".m3u";
+      if (!MakeFiles(folder) || !WritePlaylist(folder, playlist)) {
+        fprintf(stderr, "vfat_bench: cannot make %s, or it holds other files\n",
+                name.c_str());
+        return 2;
+      }
+      if (options.make_only) continue;
+      // Nothing of the making is left to write back while a side is timed.
+      sync();
+      std::function<void()> work;
+      if (side == 0) work = [&] { EngineRun(playlist); };
+      else if (side == 1) work = [&] { DurableLoop(folder); };
+      else work = [&] { PlainLoop(folder); };
+      samples[side].push_back(Measure(work));
+      printf("  run %d: %-7s %8.2f s\n", run + 1, sides[side],
+             samples[side].back().wall);
+      fflush(stdout);
+      uint32_t renamed = CountNumbered(folder);
+      if (renamed != options.files) {
+        fprintf(stderr, "vfat_bench: %s renamed %u of %u files\n",
+                name.c_str(), renamed, options.files);
+        all_renamed = false;
+      }
+    }
+  }
+  if (options.make_only) return 0;
+  double engine = Median(samples[0]).wall;
+  double durable = Median(samples[1]).wall;
+  double plain = Median(samples[2]).wall;
+  printf("Numbering one folder of %u files on %s, median of %d run%s:\n",
+         options.files, FileSystemName(".").c_str(), options.runs,
+         options.runs == 1 ? "" : "s");
+  printf("  engine run            %8.2f s\n", engine);
+  printf("  durable rename loop   %8.2f s\n", durable);
+  printf("  plain rename loop     %8.2f s\n", plain);
+  printf("  engine / durable loop %8.2f (target: within 1.10)\n",
+         durable > 0 ? engine / durable : 0);
+  printf("  durable / plain loop  %8.2f\n", plain > 0 ? durable / plain : 0);
+  return all_renamed ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace quenby
+
+int main(int argc, char** argv) {
+  quenby::Options options;
+  if (!quenby::ParseOptions(argc, argv, &options)) {
+    fprintf(stderr,
+            "usage: vfat_bench DIR [--files N] [--runs N] [--make-only]\n");
+    return 2;
+  }
+  return quenby::Main(options);
+}

@@ -1,0 +1,53 @@
+#!/bin/sh
+# Runs inside the emulated machine (scripts/test-vm.sh starts it there, one
+# boot per pull): the stick pulled from a numbering run. Mounts IMAGE (made
+# by tests/vm/stick.py on the host) through the kernel's vfat with OPTIONS,
+# numbers its playlist with crash_driver and resets the machine without a
+# sync, either the moment the run returns (WHEN "end") or right after the
+# run made its WHENth rename. What the machine had not written to the image
+# by then is lost, as on a stick pulled from the computer.
+#
+#   pull.sh NATIVE_BUILD IMAGE OPTIONS WHEN MARKER [CONTROL_IMAGE]
+#
+# Before the reset it writes MARKER (on the shared folder, so it survives):
+# the reset is planned, and the harness tells it from a machine that died.
+# With CONTROL_IMAGE, a second image shows that the reset keeps exactly what
+# was written back: "kept.txt" is synced before the run, "unsynced.txt" is
+# written, not synced, just before the reset.
+set -u
+native=$1 image=$2 options=$3 when=$4 marker=$5 control=${6:-}
+rm -f "$marker"
+modprobe -q loop; modprobe -q vfat
+mkdir -p /mnt/stick /mnt/control
+mode=rw
+[ "$options" = defaults ] || mode=rw,$options
+mount -t vfat -o "loop,$mode" "$image" /mnt/stick || exit 1
+if [ -n "$control" ]; then
+  mount -t vfat -o loop "$control" /mnt/control || exit 1
+  echo kept > /mnt/control/kept.txt && sync -f /mnt/control/kept.txt ||
+    exit 1
+fi
+
+if [ "$when" != end ]; then
+  python3 "$(dirname "$0")/reset_after_renames.py" /mnt/stick/Music "$when" \
+    "$marker" /tmp/watching &
+  while [ ! -e /tmp/watching ]; do
+    kill -0 $! 2>/dev/null || exit 1
+    sleep 0.1
+  done
+fi
+
+start=$(date +%s.%N)
+# The user picks the playlist on the stick; the log lands beside it.
+"$native/tests/reliability/crash_driver" /mnt/stick car.m3u number \
+  > /dev/null 2>&1
+status=$?
+# With WHEN a count, only a run that made fewer renames gets here.
+[ -z "$control" ] || echo unsynced > /mnt/control/unsynced.txt
+seconds=$(echo "$(date +%s.%N) $start" | awk '{ printf "%.1f", $1 - $2 }')
+echo "pulled the moment the run returned (status $status), after $seconds s" \
+  > "$marker"
+echo b > /proc/sysrq-trigger
+sleep 30
+echo "pull.sh: the machine was not reset" >&2
+exit 1
