@@ -7,12 +7,14 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quenby {
 
 class FatFolder {
  public:
-  // Opens the folder at `path` and reads its names.
+  // Opens the folder at `path` and reads its names. A staging folder that a
+  // run cut short left there is emptied into it first.
   explicit FatFolder(const std::string& path);
   ~FatFolder();
   FatFolder(const FatFolder&) = delete;
@@ -33,8 +35,22 @@ class FatFolder {
   void Renamed(FatFolder* from, std::string_view old_name,
                const std::string& new_name);
 
+  // The run renames nothing more: a folder in which it numbered files is
+  // put in slot order.
+  void Done();
+
+  // The files left in the staging folder, their names taken in the folder
+  // meanwhile, as paths: where each stands, and where it belongs. Taken
+  // once.
+  std::vector<std::pair<std::string, std::string>> TakeStranded();
+
  private:
+  void Recover();
+
+  std::string path_;  // As the run spells it.
   int fd_ = -1;
+  bool numbered_ = false;
+  std::vector<std::string> stranded_;
   // FatNameKey of each name, with how many names share it: a folder written
   // under iocharset=utf8 may hold two that differ only in letter case.
   std::unordered_map<std::string, int> names_;

@@ -31,7 +31,11 @@ class PosixFileSystem : public FileSystem {
   // case, and each rename is on the stick before the next.
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
-  // Syncs each file system the run renamed on.
+  bool TakeUnplacedFile(std::string* from, std::string* to) override {
+    return media_.TakeStranded(from, to);
+  }
+  // Puts the vfat folders the run numbered in in slot order, and syncs each
+  // file system the run renamed on.
   void RenamesDone() override;
   bool Delete(const std::string& name) override;
   LocalTime Now() override;
