@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "fat_names.h"
@@ -10,9 +11,18 @@
 
 namespace quenby {
 
-FatFolder::FatFolder(const std::string& path) : path_(path) {
+FatFolder::FatFolder(const std::string& path,
+                     const std::vector<RunFile>& run_files)
+    : path_(path) {
   fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) return;
+  for (const RunFile& file : run_files) {
+    struct stat info;
+    if (!file.name.empty() &&
+        fstatat(fd_, file.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        info.st_dev == file.device && info.st_ino == file.inode)
+      fixed_.insert(file.name);
+  }
   Recover();
   // The listing reads through its own descriptor; ours stays for the syncs.
   int list_fd = dup(fd_);
@@ -31,7 +41,7 @@ FatFolder::FatFolder(const std::string& path) : path_(path) {
 void FatFolder::Recover() {
   VfatSlots slots(fd_);
   if (!slots.HasStaging()) return;
-  OrderOutcome outcome = PutInOrder(&slots, false);
+  OrderOutcome outcome = PutInOrder(&slots, false, fixed_);
   stranded_.insert(stranded_.end(), outcome.stranded.begin(),
                    outcome.stranded.end());
 }
@@ -39,7 +49,7 @@ void FatFolder::Recover() {
 void FatFolder::Done() {
   if (!numbered_ || fd_ < 0) return;
   VfatSlots slots(fd_);
-  OrderOutcome outcome = PutInOrder(&slots, true);
+  OrderOutcome outcome = PutInOrder(&slots, true, fixed_);
   stranded_.insert(stranded_.end(), outcome.stranded.begin(),
                    outcome.stranded.end());
 }

@@ -35,7 +35,8 @@ std::string PlaceholderName(int number) {
 // One pass of the order step over a folder; see PutInOrder.
 class OrderStep {
  public:
-  explicit OrderStep(SlotFolder* folder) : folder_(folder) {}
+  OrderStep(SlotFolder* folder, const std::set<std::string>& fixed)
+      : folder_(folder), fixed_(fixed) {}
 
   OrderOutcome Run() {
     std::vector<SlotFolder::Entry> entries;
@@ -65,7 +66,8 @@ class OrderStep {
   void MoveOut(const std::vector<SlotFolder::Entry>& entries) {
     std::vector<std::string> files;
     for (const SlotFolder::Entry& entry : entries)
-      if (!entry.directory) files.push_back(entry.name);
+      if (!entry.directory && fixed_.count(entry.name) == 0)
+        files.push_back(entry.name);
     for (const std::string& name : WantedOrder(files)) {
       if (!folder_->MoveOut(name)) {
         in_order_ = false;  // The rest stays where it stands.
@@ -112,9 +114,12 @@ class OrderStep {
   int64_t StartCursor() {
     std::vector<SlotFolder::Entry> entries;
     if (!folder_->List(false, &entries)) return Unordered();
+    // The run's own files stand where they stand, as subfolders do: the
+    // files coming back fill in around them.
     int64_t end = 0;
     for (const SlotFolder::Entry& entry : entries)
-      if (!entry.directory) end = std::max(end, entry.start + kSlot * entry.slots);
+      if (!entry.directory && fixed_.count(entry.name) == 0)
+        end = std::max(end, entry.start + kSlot * entry.slots);
     if (!MakePlaceholders(FreeSlots(entries, 0, end))) return Unordered();
 
     std::string probe;
@@ -183,6 +188,7 @@ class OrderStep {
   }
 
   SlotFolder* folder_;
+  const std::set<std::string>& fixed_;
   OrderOutcome outcome_;
   std::set<std::string> placeholders_;
   int next_placeholder_ = 1;
@@ -220,10 +226,11 @@ std::vector<std::string> WantedOrder(const std::vector<std::string>& files) {
   return numbered;
 }
 
-OrderOutcome PutInOrder(SlotFolder* folder, bool start) {
+OrderOutcome PutInOrder(SlotFolder* folder, bool start,
+                        const std::set<std::string>& fixed) {
   if (!folder->HasStaging() && (!start || !folder->MakeStaging()))
     return OrderOutcome();
-  return OrderStep(folder).Run();
+  return OrderStep(folder, fixed).Run();
 }
 
 }  // namespace quenby

@@ -14,6 +14,7 @@
 #define QUENBY_ENGINE_FAT_ORDER_H_
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,10 +81,11 @@ bool NumbersName(const std::string& old_name, const std::string& new_name);
 std::vector<std::string> WantedOrder(const std::vector<std::string>& files);
 
 // Puts the folder's files in the wanted order: numbered files first, in
-// number order, then the rest as they stood; subfolders stay where they
-// stand. Finishes first whatever the staging folder holds; with `start`
-// false, only that.
-OrderOutcome PutInOrder(SlotFolder* folder, bool start);
+// number order, then the rest as they stood; subfolders and the files named
+// in `fixed` stay where they stand. Finishes first whatever the staging
+// folder holds; with `start` false, only that.
+OrderOutcome PutInOrder(SlotFolder* folder, bool start,
+                        const std::set<std::string>& fixed = {});
 
 }  // namespace quenby
 

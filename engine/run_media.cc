@@ -54,7 +54,7 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
     std::unique_ptr<FatFolder>& fat =
         fat_folders_[std::make_pair(info.st_dev, info.st_ino)];
     if (!fat) {
-      fat = std::make_unique<FatFolder>(folder);
+      fat = std::make_unique<FatFolder>(folder, run_files);
       Strand(fat.get());
     }
     last_.fat = fat.get();
@@ -113,6 +113,7 @@ void RunMedia::Forget() {
     if (medium->fd >= 0) close(medium->fd);
   media_.clear();
   fat_folders_.clear();
+  run_files.assign(2, RunFile());
   have_last_ = false;
 }
 

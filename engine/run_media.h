@@ -32,6 +32,9 @@ class RunMedia {
     FatFolder* fat = nullptr;  // On the kernel's vfat only.
   };
 
+  // The playlist and the log that the run has open, the first and second.
+  std::vector<RunFile> run_files = std::vector<RunFile>(2);
+
   RunMedia() = default;
   ~RunMedia() { Forget(); }
   RunMedia(const RunMedia&) = delete;

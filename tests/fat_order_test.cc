@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -172,36 +174,55 @@ ModelFolder Scrambled(const std::vector<std::string>& layout) {
 struct OrderCase {
   const char* name;
   std::vector<std::string> layout;
+  std::set<std::string> fixed;  // The run's own files.
 };
 
 const OrderCase kCases[] = {
     {"twelve, shuffled", {"000007g.mp3", "000001a.mp3", "000011k.mp3", ".", "000005e.mp3",
                           "000009i.mp3", "000002b.mp3", "000010j.mp3", "000004d.mp3", ".", ".",
-                          "000008h.mp3", "000003c.mp3", "000006f.mp3", "000012l.mp3"}},
+                          "000008h.mp3", "000003c.mp3", "000006f.mp3", "000012l.mp3"}, {}},
     // The first file does not fit the gap before the subfolder; the second,
     // shorter, would.
     {"subfolder in the middle", {"000002 Second Song With A Long Name.mp3", ".", ".", "/Extras",
                                  "000001 First Song With A Much Longer Name Still.mp3",
-                                 "000003c.mp3"}},
+                                 "000003c.mp3"}, {}},
     {"short names and others", {"COVER.JPG", "000003C.MP3", ".", "000001 a.mp3", "notes.txt",
-                                "000002B.MP3", "LIST.M3U"}},
+                                "000002B.MP3", "LIST.M3U"}, {}},
     {"root with its label", {"!STICK", "000002b.mp3", "/Music", "000001 Something Long.mp3",
-                             ".", "OUTPUT.TXT"}},
+                             ".", "OUTPUT.TXT"}, {}},
+    {"the run's playlist and log stay", {"000002b.mp3", "list.m3u", "000001a.mp3", ".", "output.txt",
+                                        "000003c.mp3"},
+     {"list.m3u", "output.txt"}},
 };
+
+// The files of `model` but the fixed ones, as they stand.
+std::vector<std::string> Movable(const ModelFolder& model, const std::set<std::string>& fixed) {
+  std::vector<std::string> files;
+  for (const std::string& name : model.Files())
+    if (!fixed.count(name)) files.push_back(name);
+  return files;
+}
 
 TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
   for (const OrderCase& c : kCases) {
     ModelFolder model = Scrambled(c.layout);
-    std::vector<std::string> wanted = WantedOrder(model.Files());
+    std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
     std::map<std::string, ModelFolder::Item> directories;
     for (const auto& item : model.folder.items)
-      if (item.second.directory || item.second.hidden) directories.insert(item);
+      if (item.second.directory || item.second.hidden || c.fixed.count(item.first))
+        directories.insert(item);
 
-    OrderOutcome outcome = PutInOrder(&model, true);
+    OrderOutcome outcome = PutInOrder(&model, true, c.fixed);
     EXPECT_TRUE(outcome.ordered) << c.name;
-    EXPECT_EQ(wanted, model.Files()) << c.name;
+    EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name;
+    // The files fill in around the run's own, from the folder's start.
+    if (c.fixed.count("output.txt")) {
+      std::vector<std::string> files = model.Files();
+      EXPECT_LT(std::find(files.begin(), files.end(), wanted[0]),
+                std::find(files.begin(), files.end(), "output.txt"));
+    }
     EXPECT_FALSE(model.have_staging) << c.name;
-    // Subfolders and the label stand where they stood.
+    // Subfolders, the label and the run's own files stand where they stood.
     for (const auto& directory : directories)
       EXPECT_EQ(directory.second.start, model.folder.items[directory.first].start) << c.name;
   }
@@ -214,10 +235,10 @@ TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
     for (long kill_at = 0;; ++kill_at) {
       ModelFolder model = Scrambled(c.layout);
       const std::vector<std::string> before = model.Files();
-      std::vector<std::string> wanted = WantedOrder(before);
+      std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
       model.budget = kill_at;
       try {
-        PutInOrder(&model, true);
+        PutInOrder(&model, true, c.fixed);
         break;  // Ran to its end: every moment has been tried.
       } catch (const Killed&) {
       }
@@ -226,9 +247,9 @@ TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
         EXPECT_EQ(before, model.Files()) << c.name;
         continue;
       }
-      OrderOutcome outcome = PutInOrder(&model, false);
+      OrderOutcome outcome = PutInOrder(&model, false, c.fixed);
       EXPECT_TRUE(outcome.ordered) << c.name << ", killed at " << kill_at;
-      EXPECT_EQ(wanted, model.Files()) << c.name << ", killed at " << kill_at;
+      EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name << ", killed at " << kill_at;
       EXPECT_FALSE(model.have_staging) << c.name << ", killed at " << kill_at;
     }
   }
