@@ -189,6 +189,32 @@ TEST_F(FatOrderVfatTest, AStepCutShortAtAnyChangeIsFinishedByTheNextRun) {
   }
 }
 
+// A name taken meanwhile: the next run leaves that file in the staging
+// folder, replaces nothing, and says so in its log.
+TEST_F(FatOrderVfatTest, AFileThatCannotGoBackIsLoggedAndKept) {
+  Album album = MakeAlbum("Taken", 3, true, 2);
+  for (size_t i = 0; i < album.tracks.size(); ++i)
+    ASSERT_EQ(0, rename(("Taken/" + album.tracks[i]).c_str(),
+                        ("Taken/" + Numbered(i + 1, album.tracks[i])).c_str()));
+  int fd = open("Taken", O_RDONLY | O_DIRECTORY);
+  try {
+    KilledSlots slots(fd, 4);  // The staging folder made, three files out.
+    PutInOrder(&slots, true, {"list.m3u"});
+  } catch (const Killed&) {
+  }
+  close(fd);
+  const std::string name = Numbered(1, album.tracks[0]);
+  WriteFile("Taken/" + name, "a newcomer");
+  Number(album, kMessageFailures);
+  EXPECT_EQ("a newcomer", ReadFile("Taken/" + name));
+  EXPECT_EQ(album.tracks[0],
+            ReadFile("Taken/" + std::string(kStagingName) + "/" + name));
+  EXPECT_NE(std::string::npos,
+            ReadFile("output.txt")
+                .find("Playlist #1: Taken/" + std::string(kStagingName) + "/" +
+                      name + " could not be renamed to Taken/" + name + "\r\n"));
+}
+
 TEST_F(FatOrderVfatTest, WhatCannotBeDoneLosesNothing) {
   // The staging name is a user's folder, then a user's file: no order, and
   // theirs is left as it is.
