@@ -37,13 +37,25 @@ void RenameEntry(Direction direction, FileSystem* fs, const EntryLine& line,
       direction == Direction::kToNumbered ? line_path : numbered;
   const std::string& to =
       direction == Direction::kToNumbered ? numbered : line_path;
-  if (MayRename(line, numbered) && fs->Rename(from, to)) return;
+  bool renamed = MayRename(line, numbered) && fs->Rename(from, to);
+  // What the file system put back before this rename comes first.
+  LogUnplacedFiles(fs, failure_count, log);
+  if (renamed) return;
 
   ++*failure_count;
   log->WriteFailure(EntryNumber, from, to);
 }
 
 }  // namespace
+
+void LogUnplacedFiles(FileSystem* fs, int32_t* failure_count, RunLog* log) {
+  // Kept between calls so that a run does not allocate per entry.
+  static std::string from, to;
+  while (fs->TakeUnplacedFile(&from, &to)) {
+    ++*failure_count;
+    log->WriteFailure(EntryNumber, from, to);
+  }
+}
 
 void NumberEntry(FileSystem* fs, const EntryLine& line, int32_t* failure_count,
                  RunLog* log) {

@@ -26,6 +26,10 @@ void NumberEntry(FileSystem* fs, const EntryLine& line, int32_t* failure_count,
 void RestoreEntry(FileSystem* fs, const EntryLine& line,
                   int32_t* failure_count, RunLog* log);
 
+// Logs the files that the file system could not put back as failed renames
+// of the entry at hand.
+void LogUnplacedFiles(FileSystem* fs, int32_t* failure_count, RunLog* log);
+
 }  // namespace quenby
 
 #endif  // QUENBY_ENGINE_ENTRY_STEPS_H_

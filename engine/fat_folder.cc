@@ -2,15 +2,28 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "fat_names.h"
+#include "fat_order.h"
+#include "vfat_slots.h"
 
 namespace quenby {
 
-FatFolder::FatFolder(const std::string& path) {
+FatFolder::FatFolder(const std::string& path,
+                     const std::vector<RunFile>& run_files)
+    : path_(path) {
   fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) return;
+  for (const RunFile& file : run_files) {
+    struct stat info;
+    if (!file.name.empty() &&
+        fstatat(fd_, file.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        info.st_dev == file.device && info.st_ino == file.inode)
+      fixed_.insert(file.name);
+  }
+  Recover();
   // The listing reads through its own descriptor; ours stays for the syncs.
   int list_fd = dup(fd_);
   DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
@@ -20,8 +33,35 @@ FatFolder::FatFolder(const std::string& path) {
     fd_ = -1;
     return;
   }
+  rewinddir(dir);  // It shares its place with the slot calls of Recover.
   while (const dirent* entry = readdir(dir)) ++names_[FatNameKey(entry->d_name)];
   closedir(dir);
+}
+
+void FatFolder::Recover() {
+  VfatSlots slots(fd_);
+  if (!slots.HasStaging()) return;
+  OrderOutcome outcome = PutInOrder(&slots, false, fixed_);
+  stranded_.insert(stranded_.end(), outcome.stranded.begin(),
+                   outcome.stranded.end());
+}
+
+void FatFolder::Done() {
+  if (!numbered_ || fd_ < 0) return;
+  VfatSlots slots(fd_);
+  OrderOutcome outcome = PutInOrder(&slots, true, fixed_);
+  stranded_.insert(stranded_.end(), outcome.stranded.begin(),
+                   outcome.stranded.end());
+}
+
+std::vector<std::pair<std::string, std::string>> FatFolder::TakeStranded() {
+  std::string folder = path_ == "." ? "" : path_;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  std::vector<std::pair<std::string, std::string>> paths;
+  for (const std::string& name : stranded_)
+    paths.emplace_back(folder + kStagingName + "/" + name, folder + name);
+  stranded_.clear();
+  return paths;
 }
 
 FatFolder::~FatFolder() {
@@ -38,6 +78,8 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
   if (old_key != from->names_.end() && --old_key->second == 0)
     from->names_.erase(old_key);
   ++names_[FatNameKey(new_name)];
+  if (from == this && NumbersName(std::string(old_name), new_name))
+    numbered_ = true;
 
   // vfat writes the new entry with no clusters and attaches the file to it
   // later: written in another order, a pulled stick would keep the name and

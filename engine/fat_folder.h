@@ -4,16 +4,31 @@
 #ifndef QUENBY_ENGINE_FAT_FOLDER_H_
 #define QUENBY_ENGINE_FAT_FOLDER_H_
 
+#include <sys/types.h>
+
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace quenby {
 
+// A file that the run holds open, its playlist or its log: no rename moves
+// it, and an order step leaves it where it stands, so that a stick pulled
+// during the step still shows the playlist the next run needs.
+struct RunFile {
+  std::string name;  // The last part of its path.
+  dev_t device = 0;
+  ino_t inode = 0;
+};
+
 class FatFolder {
  public:
-  // Opens the folder at `path` and reads its names.
-  explicit FatFolder(const std::string& path);
+  // Opens the folder at `path` and reads its names. A staging folder that a
+  // run cut short left there is emptied into it first. `run_files` stay
+  // where they stand.
+  FatFolder(const std::string& path, const std::vector<RunFile>& run_files);
   ~FatFolder();
   FatFolder(const FatFolder&) = delete;
   FatFolder& operator=(const FatFolder&) = delete;
@@ -33,8 +48,23 @@ class FatFolder {
   void Renamed(FatFolder* from, std::string_view old_name,
                const std::string& new_name);
 
+  // The run renames nothing more: a folder in which it numbered files is
+  // put in slot order.
+  void Done();
+
+  // The files left in the staging folder, their names taken in the folder
+  // meanwhile, as paths: where each stands, and where it belongs. Taken
+  // once.
+  std::vector<std::pair<std::string, std::string>> TakeStranded();
+
  private:
+  void Recover();
+
+  std::string path_;  // As the run spells it.
   int fd_ = -1;
+  bool numbered_ = false;
+  std::set<std::string> fixed_;  // The run's own files among its names.
+  std::vector<std::string> stranded_;
   // FatNameKey of each name, with how many names share it: a folder written
   // under iocharset=utf8 may hold two that differ only in letter case.
   std::unordered_map<std::string, int> names_;

@@ -58,6 +58,16 @@ class FileSystem {
   // when it cannot be opened.
   virtual std::unique_ptr<OutputFile> CreateLog(const std::string& name) = 0;
 
+  // A file that the file system moved for its own work (putting a folder in
+  // order) and could not put back, since its name was taken meanwhile and a
+  // rename never replaces: `from` is where it stands, `to` where it
+  // belongs. The run logs each as a failed rename. False when none is left.
+  virtual bool TakeUnplacedFile(std::string* from, std::string* to) {
+    (void)from;
+    (void)to;
+    return false;
+  }
+
   // The run renames nothing more: when this returns, every rename it made
   // is on the medium, and what the file system learnt for the run is
   // forgotten. Called once per run that read its playlist, before the log

@@ -113,6 +113,21 @@ bool MemoryFileSystem::Rename(const std::string& from, const std::string& to) {
   return true;
 }
 
+bool MemoryFileSystem::TakeUnplacedFile(std::string* from, std::string* to) {
+  if (unplaced.empty()) return false;
+  *from = unplaced.front().first;
+  *to = unplaced.front().second;
+  unplaced.erase(unplaced.begin());
+  return true;
+}
+
+void MemoryFileSystem::RenamesDone() {
+  journal.push_back("renames done");
+  unplaced.insert(unplaced.end(), unplaced_when_done.begin(),
+                  unplaced_when_done.end());
+  unplaced_when_done.clear();
+}
+
 std::unique_ptr<OutputFile> MemoryFileSystem::CreateLog(
     const std::string& name) {
   if (log_refused) return nullptr;

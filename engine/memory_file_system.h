@@ -48,6 +48,12 @@ class MemoryFileSystem : public FileSystem {
   // "renames done", "log sync", "log closed" and "delete NAME", in order.
   std::vector<std::string> journal;
 
+  // Files the file system could not put back, handed to the run at its
+  // next look; those of `unplaced_when_done` join them when the renames
+  // are done, as an order step's would.
+  std::vector<std::pair<std::string, std::string>> unplaced,
+      unplaced_when_done;
+
   // The names of the playlists and logs open now. Like Windows, this file
   // system renames no open file.
   std::multiset<std::string> open_files;
@@ -56,7 +62,8 @@ class MemoryFileSystem : public FileSystem {
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
-  void RenamesDone() override { journal.push_back("renames done"); }
+  bool TakeUnplacedFile(std::string* from, std::string* to) override;
+  void RenamesDone() override;
   bool Delete(const std::string& name) override;
   LocalTime Now() override { return now; }
 };

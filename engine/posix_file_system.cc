@@ -125,7 +125,7 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenPlaylist(
   off_t size = 0;
   int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC,
                            &size);
-  Remember(&playlist_, path, fd);
+  Remember(0, path, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdInputFile>(fd, size);
 }
@@ -178,14 +178,15 @@ const char* LastPart(const std::string& path) {
 
 }  // namespace
 
-void PosixFileSystem::Remember(OpenFile* file, const std::string& path,
+void PosixFileSystem::Remember(size_t which, const std::string& path,
                                int fd) {
+  RunFile& file = media_.run_files[which];
   struct stat info;
-  *file = OpenFile();
+  file = RunFile();
   if (fd < 0 || fstat(fd, &info) != 0) return;
-  file->name = LastPart(path);
-  file->device = info.st_dev;
-  file->inode = info.st_ino;
+  file.name = LastPart(path);
+  file.device = info.st_dev;
+  file.inode = info.st_ino;
 }
 
 bool PosixFileSystem::IsOpenFile(const std::string& path) const {
@@ -194,13 +195,13 @@ bool PosixFileSystem::IsOpenFile(const std::string& path) const {
   const char* name = LastPart(path);
   size_t length = strlen(name);
   bool named = false;
-  for (const OpenFile* file : {&playlist_, &log_})
+  for (const RunFile* file : {&media_.run_files[0], &media_.run_files[1]})
     named = named || (!file->name.empty() && length == file->name.size() &&
                       strcasecmp(name, file->name.c_str()) == 0);
   if (!named) return false;
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return false;
-  for (const OpenFile* file : {&playlist_, &log_})
+  for (const RunFile* file : {&media_.run_files[0], &media_.run_files[1]})
     if (!file->name.empty() && info.st_dev == file->device &&
         info.st_ino == file->inode)
       return true;
@@ -250,7 +251,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // A link named like the log is not followed: emptying its target would
   // destroy someone's file. A FIFO or device is not a log either.
   int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  log_ = OpenFile();
+  media_.run_files[1] = RunFile();
   int fd = OpenRegularFile(name.c_str(), flags | O_CREAT);
   if (fd < 0) return nullptr;
   if (ftruncate(fd, 0) != 0) {
@@ -262,15 +263,13 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // another file; a fresh handle after the emptying writes correctly.
   close(fd);
   fd = OpenRegularFile(name.c_str(), flags);
-  Remember(&log_, name, fd);
+  Remember(1, name, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdOutputFile>(fd);
 }
 
 void PosixFileSystem::RenamesDone() {
   media_.Done();
-  playlist_ = OpenFile();
-  log_ = OpenFile();
 }
 
 bool PosixFileSystem::Delete(const std::string& name) {

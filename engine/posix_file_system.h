@@ -31,29 +31,27 @@ class PosixFileSystem : public FileSystem {
   // case, and each rename is on the stick before the next.
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
-  // Syncs each file system the run renamed on.
+  bool TakeUnplacedFile(std::string* from, std::string* to) override {
+    return media_.TakeStranded(from, to);
+  }
+  // Puts the vfat folders the run numbered in in slot order, and syncs each
+  // file system the run renamed on.
   void RenamesDone() override;
   bool Delete(const std::string& name) override;
   LocalTime Now() override;
 
  private:
-  // The playlist and the log that the run has open. No entry may rename
-  // them: Windows refuses to rename an open file, and here the log would
-  // go on under a numbered name while a clean run deletes the old one.
-  struct OpenFile {
-    std::string name;  // The last part of its path.
-    dev_t device = 0;
-    ino_t inode = 0;
-  };
-  void Remember(OpenFile* file, const std::string& path, int fd);
+  // Remembers the run's playlist or log (`which` of RunMedia::run_files)
+  // open at `fd`. No entry may rename them: Windows refuses to rename an
+  // open file, and here the log would go on under a numbered name while a
+  // clean run deletes the old one.
+  void Remember(size_t which, const std::string& path, int fd);
   bool IsOpenFile(const std::string& path) const;
 
   // Sets the native paths of the entries `from` and `to` in the first
   // reading whose old name is there.
   bool ReadNames(const std::string& from, const std::string& to);
 
-  OpenFile playlist_;
-  OpenFile log_;
   RunMedia media_;
   // The native paths of the rename at hand, kept so that a run does not
   // allocate per entry.

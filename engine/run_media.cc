@@ -53,7 +53,10 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
   if (medium->fat) {
     std::unique_ptr<FatFolder>& fat =
         fat_folders_[std::make_pair(info.st_dev, info.st_ino)];
-    if (!fat) fat = std::make_unique<FatFolder>(folder);
+    if (!fat) {
+      fat = std::make_unique<FatFolder>(folder, run_files);
+      Strand(fat.get());
+    }
     last_.fat = fat.get();
   }
   have_last_ = true;
@@ -84,9 +87,25 @@ void RunMedia::Renamed(const Folder& folder, const std::string& old_path,
 }
 
 void RunMedia::Done() {
+  for (const auto& folder : fat_folders_) {
+    folder.second->Done();
+    Strand(folder.second.get());
+  }
   for (const auto& medium : media_)
     if (medium->renamed && medium->fd >= 0) syncfs(medium->fd);
   Forget();
+}
+
+void RunMedia::Strand(FatFolder* folder) {
+  for (auto& paths : folder->TakeStranded()) stranded_.push_back(std::move(paths));
+}
+
+bool RunMedia::TakeStranded(std::string* from, std::string* to) {
+  if (stranded_.empty()) return false;
+  *from = std::move(stranded_.front().first);
+  *to = std::move(stranded_.front().second);
+  stranded_.erase(stranded_.begin());
+  return true;
 }
 
 void RunMedia::Forget() {
@@ -94,6 +113,7 @@ void RunMedia::Forget() {
     if (medium->fd >= 0) close(medium->fd);
   media_.clear();
   fat_folders_.clear();
+  run_files.assign(2, RunFile());
   have_last_ = false;
 }
 

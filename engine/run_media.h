@@ -32,6 +32,9 @@ class RunMedia {
     FatFolder* fat = nullptr;  // On the kernel's vfat only.
   };
 
+  // The playlist and the log that the run has open, the first and second.
+  std::vector<RunFile> run_files = std::vector<RunFile>(2);
+
   RunMedia() = default;
   ~RunMedia() { Forget(); }
   RunMedia(const RunMedia&) = delete;
@@ -48,16 +51,24 @@ class RunMedia {
   void Renamed(const Folder& folder, const std::string& old_path,
                const std::string& new_path);
 
-  // Puts every file system renamed on on the medium and forgets the run.
+  // Puts the vfat folders the run numbered in in slot order, every file
+  // system renamed on on the medium, and forgets the run.
   void Done();
+
+  // A file that a vfat folder's order step left in its staging folder, as
+  // the paths where it stands and where it belongs. False when none is
+  // left.
+  bool TakeStranded(std::string* from, std::string* to);
 
  private:
   void Forget();
+  void Strand(FatFolder* folder);
 
   std::vector<std::unique_ptr<Medium>> media_;
   // The vfat folders by identity, so that two spellings of one folder
   // share its names.
   std::map<std::pair<dev_t, ino_t>, std::unique_ptr<FatFolder>> fat_folders_;
+  std::vector<std::pair<std::string, std::string>> stranded_;
   std::string last_path_;  // The folder part of the last path looked at.
   bool have_last_ = false;
   Folder last_;

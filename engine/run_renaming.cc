@@ -65,6 +65,7 @@ const char* RunPlaylist(FileSystem* fs, EntryStep step, int32_t* failure_count,
   // some media closing a written file starts a write-back that would carry
   // the new names without the files they name.
   fs->RenamesDone();
+  LogUnplacedFiles(fs, failure_count, log);
   if (*failure_count == 0) {
     log->CloseAndDelete();
     return kMessageSuccess;

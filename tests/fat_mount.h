@@ -51,6 +51,13 @@ class FatMount {
     Unmount();
     return Mount(options);
   }
+  // Gives the stick a volume label, which also takes a slot of its root.
+  bool Label(const std::string& label) {
+    Unmount();
+    std::string command = "fatlabel '" + image_ + "' '" + label + "' >/dev/null 2>&1";
+    bool labelled = system(command.c_str()) == 0;
+    return Mount("rw+") && labelled;
+  }
   // Unmounts the image and has fsck.vfat look at it without changing it:
   // what it found, or "" when the image is sound.
   std::string Check() {

@@ -116,6 +116,25 @@ TEST_F(RunRenamingTest, WhatTheRunDidIsOnTheMediumBeforeTheMessage) {
   }
 }
 
+// A file the file system moved for its own work and could not put back is
+// a failure like a rename's, logged where the run met it.
+TEST_F(RunRenamingTest, FilesTheFileSystemCouldNotPutBackAreFailures) {
+  fs.files[kList] = "C:\\M\\a.mp3\nC:\\M\\b.mp3\n";
+  fs.files["C:\\M\\a.mp3"] = "a";
+  fs.files["C:\\M\\b.mp3"] = "b";
+  fs.unplaced = {{"M/QUENBY.$$$/000001x.mp3", "M/000001x.mp3"}};
+  fs.unplaced_when_done = {{"M/QUENBY.$$$/000002b.mp3", "M/000002b.mp3"}};
+  Run(kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ(std::string(kHeader) +
+                "Playlist #1: M/QUENBY.$$$/000001x.mp3 could not be renamed to "
+                "M/000001x.mp3\r\n"
+                "Playlist #2: M/QUENBY.$$$/000002b.mp3 could not be renamed to "
+                "M/000002b.mp3\r\n\r\n\r\n",
+            Log());
+  EXPECT_EQ("a", fs.files["C:\\M\\000001a.mp3"]);
+}
+
 TEST_F(RunRenamingTest, NumbersThenRestoresAnExtendedPlaylist) {
   fs.files[kList] =
       "#EXTM3U\r\n"

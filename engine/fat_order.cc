@@ -1,0 +1,236 @@
+#include "fat_order.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+
+namespace quenby {
+
+namespace {
+
+constexpr int64_t kSlot = 32;  // Bytes a directory slot takes.
+constexpr int kMostPlaceholders = 99999;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The order number that `name` begins with, or -1.
+long OrderNumber(const std::string& name) {
+  if (name.size() < 6) return -1;
+  long number = 0;
+  for (size_t i = 0; i < 6; ++i) {
+    if (!IsDigit(name[i])) return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  // Entry 1,000,000 carries seven digits.
+  if (name.compare(0, 7, "1000000") == 0) return 1000000;
+  return number;
+}
+
+std::string PlaceholderName(int number) {
+  char name[32];
+  snprintf(name, sizeof name, "QNB%05d.$$$", number);
+  return name;
+}
+
+// One pass of the order step over a folder; see PutInOrder.
+class OrderStep {
+ public:
+  OrderStep(SlotFolder* folder, const std::set<std::string>& fixed)
+      : folder_(folder), fixed_(fixed) {}
+
+  OrderOutcome Run() {
+    std::vector<SlotFolder::Entry> entries;
+    bool listed = folder_->List(false, &entries);
+    bool moving_back = false;
+    for (const SlotFolder::Entry& entry : entries) {
+      if (!entry.directory && IsPlaceholderName(entry.name)) {
+        placeholders_.insert(entry.name);
+        moving_back = true;  // Placeholders come only with the way back.
+      }
+    }
+    in_order_ = listed;
+    if (listed && !moving_back) MoveOut(entries);
+    MoveBack();
+    bool cleared = RemovePlaceholders();
+    // Placeholders never outlive the staging folder, so that the next run
+    // knows them for ours.
+    if (cleared && outcome_.stranded.empty()) folder_->RemoveStaging();
+    outcome_.ordered = in_order_ && cleared && outcome_.stranded.empty();
+    return outcome_;
+  }
+
+ private:
+  // Moves the folder's files into the staging folder, in the wanted order
+  // after whatever a step cut short moved there before: the staging folder
+  // then holds the order, and keeps it should this run end here.
+  void MoveOut(const std::vector<SlotFolder::Entry>& entries) {
+    std::vector<std::string> files;
+    for (const SlotFolder::Entry& entry : entries)
+      if (!entry.directory && fixed_.count(entry.name) == 0)
+        files.push_back(entry.name);
+    for (const std::string& name : WantedOrder(files)) {
+      if (!folder_->MoveOut(name)) {
+        in_order_ = false;  // The rest stays where it stands.
+        return;
+      }
+    }
+  }
+
+  void MoveBack() {
+    std::vector<SlotFolder::Entry> staged;
+    if (!folder_->List(true, &staged)) {
+      in_order_ = false;
+      return;
+    }
+    std::vector<std::string> names;
+    for (const SlotFolder::Entry& entry : staged)
+      if (!entry.directory) names.push_back(entry.name);
+    if (names.empty()) return;
+    if (in_order_) cursor_ = StartCursor();
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (!MoveIn(names[i])) continue;
+      // The last file needs no gap filled behind it.
+      if (cursor_ >= 0 && i + 1 < names.size()) FillGapBefore(names[i]);
+    }
+  }
+
+  bool MoveIn(const std::string& name) {
+    if (folder_->MoveIn(name)) return true;
+    // A full folder may need the room that placeholders take: give them up,
+    // and the order with them, rather than leave the file behind.
+    if (!placeholders_.empty() && RemovePlaceholders()) {
+      in_order_ = false;
+      cursor_ = -1;
+      if (folder_->MoveIn(name)) return true;
+    }
+    outcome_.stranded.push_back(name);
+    return false;
+  }
+
+  // Where the files coming back begin: every slot before the end of the
+  // last file standing in the folder is taken first, placeholders filling
+  // what is free, then a probe takes the first free slot, with nothing free
+  // before it. Returns the slot after the probe, or -1.
+  int64_t StartCursor() {
+    std::vector<SlotFolder::Entry> entries;
+    if (!folder_->List(false, &entries)) return Unordered();
+    // The run's own files stand where they stand, as subfolders do: the
+    // files coming back fill in around them.
+    int64_t end = 0;
+    for (const SlotFolder::Entry& entry : entries)
+      if (!entry.directory && fixed_.count(entry.name) == 0)
+        end = std::max(end, entry.start + kSlot * entry.slots);
+    if (!MakePlaceholders(FreeSlots(entries, 0, end))) return Unordered();
+
+    std::string probe;
+    if (!MakePlaceholders(1, &probe) || !folder_->List(false, &entries))
+      return Unordered();
+    for (const SlotFolder::Entry& entry : entries)
+      if (entry.name == probe) return entry.start + kSlot * entry.slots;
+    return Unordered();
+  }
+
+  // After `name` came back: fills the free slots it passed over, between
+  // the cursor and where it landed, and moves the cursor past it.
+  void FillGapBefore(const std::string& name) {
+    std::vector<SlotFolder::Entry> read;
+    if (!folder_->ReadFrom(cursor_ - kSlot, name, &read) || read.empty() ||
+        read.back().name != name || read.back().start < cursor_) {
+      cursor_ = Unordered();
+      return;
+    }
+    const SlotFolder::Entry& placed = read.back();
+    read.pop_back();
+    if (!MakePlaceholders(FreeSlots(read, cursor_, placed.start))) {
+      cursor_ = Unordered();
+      return;
+    }
+    cursor_ = placed.start + kSlot * placed.slots;
+  }
+
+  // The free slots between `from` and `to` as far as `entries` show them.
+  // Slots no entry shows (a volume label) count as free: a placeholder too
+  // many lands further on, where it does no harm; one too few would leave a
+  // gap for a later name to jump into.
+  static int64_t FreeSlots(const std::vector<SlotFolder::Entry>& entries,
+                           int64_t from, int64_t to) {
+    int64_t free = (to - from) / kSlot;
+    for (const SlotFolder::Entry& entry : entries)
+      if (entry.start >= from && entry.start < to) free -= entry.slots;
+    return free;
+  }
+
+  bool MakePlaceholders(int64_t count, std::string* last = nullptr) {
+    for (int64_t i = 0; i < count; ++i) {
+      while (next_placeholder_ <= kMostPlaceholders &&
+             placeholders_.count(PlaceholderName(next_placeholder_)) != 0)
+        ++next_placeholder_;
+      if (next_placeholder_ > kMostPlaceholders) return false;
+      std::string name = PlaceholderName(next_placeholder_++);
+      if (!folder_->MakePlaceholder(name)) return false;
+      placeholders_.insert(name);
+      if (last) *last = name;
+    }
+    return true;
+  }
+
+  bool RemovePlaceholders() {
+    for (auto it = placeholders_.begin(); it != placeholders_.end();) {
+      if (!folder_->RemovePlaceholder(*it)) return false;
+      it = placeholders_.erase(it);
+    }
+    return true;
+  }
+
+  int64_t Unordered() {
+    in_order_ = false;
+    return -1;
+  }
+
+  SlotFolder* folder_;
+  const std::set<std::string>& fixed_;
+  OrderOutcome outcome_;
+  std::set<std::string> placeholders_;
+  int next_placeholder_ = 1;
+  int64_t cursor_ = -1;  // Every slot before it is taken; -1: no order.
+  bool in_order_ = false;
+};
+
+}  // namespace
+
+bool IsPlaceholderName(const std::string& name) {
+  if (name.size() != 12 || name.compare(0, 3, "QNB") != 0 ||
+      name.compare(8, 4, ".$$$") != 0)
+    return false;
+  for (size_t i = 3; i < 8; ++i)
+    if (!IsDigit(name[i])) return false;
+  return true;
+}
+
+bool NumbersName(const std::string& old_name, const std::string& new_name) {
+  size_t digits = new_name.size() - old_name.size();
+  return new_name.size() > old_name.size() && (digits == 6 || digits == 7) &&
+         new_name.compare(digits, std::string::npos, old_name) == 0 &&
+         OrderNumber(new_name) >= 0;
+}
+
+std::vector<std::string> WantedOrder(const std::vector<std::string>& files) {
+  std::vector<std::string> numbered, others;
+  for (const std::string& name : files)
+    (OrderNumber(name) >= 0 ? numbered : others).push_back(name);
+  std::stable_sort(numbered.begin(), numbered.end(),
+                   [](const std::string& a, const std::string& b) {
+                     return OrderNumber(a) < OrderNumber(b);
+                   });
+  numbered.insert(numbered.end(), others.begin(), others.end());
+  return numbered;
+}
+
+OrderOutcome PutInOrder(SlotFolder* folder, bool start,
+                        const std::set<std::string>& fixed) {
+  if (!folder->HasStaging() && (!start || !folder->MakeStaging()))
+    return OrderOutcome();
+  return OrderStep(folder, fixed).Run();
+}
+
+}  // namespace quenby

@@ -1,0 +1,92 @@
+// Puts the files of a folder on FAT in slot order. Many car stereos and
+// small players play a folder in the order its entries stand on the stick,
+// not by name; renaming in place scrambles that order, since every new name
+// takes the first free slots.
+//
+// The kernel's vfat puts a new entry into the first run of free slots from
+// the folder's start. So the files are moved out into a staging folder
+// inside the folder and back in the wanted order, one durable rename at a
+// time; a gap that the next file does not fit is filled with empty
+// placeholder files, so that no later, shorter name can jump ahead into it.
+// The staging folder is the step's only record: a step cut short by a kill
+// or a pulled stick is finished from it by the next run.
+#ifndef QUENBY_ENGINE_FAT_ORDER_H_
+#define QUENBY_ENGINE_FAT_ORDER_H_
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quenby {
+
+// The staging folder: a short upper-case name, one slot, that users do not
+// give their folders.
+constexpr char kStagingName[] = "QUENBY.$$$";
+
+// Whether `name` is one of the step's placeholders ("QNB00001.$$$").
+bool IsPlaceholderName(const std::string& name);
+
+// One folder on FAT and its staging folder, as the order step sees them.
+// Every change is on the medium before the call returns.
+class SlotFolder {
+ public:
+  struct Entry {
+    std::string name;
+    bool directory = false;
+    int64_t start = 0;  // Where its first slot stands, in bytes.
+    int slots = 1;      // How many slots it takes.
+  };
+  virtual ~SlotFolder() = default;
+
+  // The entries of the folder, or of the staging folder, in slot order,
+  // "." and ".." among them where the folder holds them.
+  virtual bool List(bool staging, std::vector<Entry>* entries) = 0;
+  // The folder's entries from the slot at `from` on, up to and including
+  // the first named `name`; the entry at `from` itself may show under its
+  // short name.
+  virtual bool ReadFrom(int64_t from, const std::string& name,
+                        std::vector<Entry>* entries) = 0;
+
+  // Whether the folder holds a staging folder of ours.
+  virtual bool HasStaging() = 0;
+  virtual bool MakeStaging() = 0;
+  // Removes the staging folder once it is empty.
+  virtual bool RemoveStaging() = 0;
+
+  // Moves the file `name` into the staging folder, or back; never replaces
+  // a file of that name.
+  virtual bool MoveOut(const std::string& name) = 0;
+  virtual bool MoveIn(const std::string& name) = 0;
+
+  // Makes an empty placeholder file, or removes one.
+  virtual bool MakePlaceholder(const std::string& name) = 0;
+  virtual bool RemovePlaceholder(const std::string& name) = 0;
+};
+
+struct OrderOutcome {
+  bool ordered = false;
+  // Files left in the staging folder: their names were taken meanwhile in
+  // the folder, and no rename replaces a file.
+  std::vector<std::string> stranded;
+};
+
+// Whether renaming `old_name` to `new_name` (last parts) put an order
+// number in front of it.
+bool NumbersName(const std::string& old_name, const std::string& new_name);
+
+// The order wanted for `files` (in the order they stand now): the names
+// that begin with an order number, in number order, then the others as
+// they stand.
+std::vector<std::string> WantedOrder(const std::vector<std::string>& files);
+
+// Puts the folder's files in the wanted order: numbered files first, in
+// number order, then the rest as they stood; subfolders and the files named
+// in `fixed` stay where they stand. Finishes first whatever the staging
+// folder holds; with `start` false, only that.
+OrderOutcome PutInOrder(SlotFolder* folder, bool start,
+                        const std::set<std::string>& fixed = {});
+
+}  // namespace quenby
+
+#endif  // QUENBY_ENGINE_FAT_ORDER_H_

@@ -1,0 +1,45 @@
+// The order step's view of a folder on the kernel's vfat: its slots read
+// through vfat's own directory calls, and every move, placeholder and
+// staging folder put on the stick before the call returns.
+#ifndef QUENBY_ENGINE_VFAT_SLOTS_H_
+#define QUENBY_ENGINE_VFAT_SLOTS_H_
+
+#include <string>
+#include <vector>
+
+#include "fat_order.h"
+
+namespace quenby {
+
+class VfatSlots : public SlotFolder {
+ public:
+  // The folder open at `folder_fd`, which stays the caller's.
+  explicit VfatSlots(int folder_fd) : folder_(folder_fd) {}
+  ~VfatSlots() override;
+
+  bool List(bool staging, std::vector<Entry>* entries) override;
+  bool ReadFrom(int64_t from, const std::string& name,
+                std::vector<Entry>* entries) override;
+  bool HasStaging() override;
+  bool MakeStaging() override;
+  bool RemoveStaging() override;
+  bool MoveOut(const std::string& name) override;
+  bool MoveIn(const std::string& name) override;
+  bool MakePlaceholder(const std::string& name) override;
+  bool RemovePlaceholder(const std::string& name) override;
+
+ private:
+  int Staging();
+  // Reads entries of the folder open at `fd` from `from` on, with where
+  // each stands and how many slots it takes; stops after `stop_at` when
+  // that is given.
+  static bool ReadSlots(int fd, int64_t from, const std::string* stop_at,
+                        std::vector<Entry>* entries);
+
+  int folder_;
+  int staging_ = -1;
+};
+
+}  // namespace quenby
+
+#endif  // QUENBY_ENGINE_VFAT_SLOTS_H_

@@ -1,0 +1,286 @@
+#include "fat_order.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace quenby {
+namespace {
+
+struct Killed {};
+
+// A folder and its staging folder as the kernel's vfat lays them out: a new
+// entry takes the first run of free slots from the start, or grows the
+// folder at its end; a long name takes a slot per 13 characters more.
+class ModelFolder : public SlotFolder {
+ public:
+  struct Item {
+    int start = 0;  // In slots.
+    int slots = 1;
+    bool directory = false;
+    bool hidden = false;  // A volume label: there, but not listed.
+  };
+  struct Dir {
+    std::vector<std::string> slots;  // The name in each slot; "" is free.
+    std::map<std::string, Item> items;
+    size_t capacity = 100000;  // Slots the folder may grow to.
+  };
+
+  Dir folder, staging;
+  bool have_staging = false;
+  long budget = -1;  // Changes left before the program is killed.
+
+  static int SlotsFor(const std::string& name) {
+    bool short_name = name.size() <= 12 && name.find(' ') == std::string::npos;
+    for (char c : name) short_name = short_name && !(c >= 'a' && c <= 'z');
+    return short_name ? 1 : 1 + static_cast<int>(name.size() + 12) / 13;
+  }
+
+  // Puts an entry into `dir` at `start` (slots), or at the first fit.
+  static bool Place(Dir* dir, const std::string& name, Item item, int start = -1) {
+    if (dir->items.count(name)) return false;
+    item.slots = SlotsFor(name);
+    for (int at = 0; start < 0; ++at) {
+      int run = 0;
+      while (run < item.slots && (at + run >= static_cast<int>(dir->slots.size()) ||
+                                  dir->slots[at + run].empty()))
+        ++run;
+      if (run == item.slots) start = at;
+    }
+    if (start + item.slots > static_cast<int>(dir->capacity)) return false;
+    if (dir->slots.size() < static_cast<size_t>(start + item.slots))
+      dir->slots.resize(start + item.slots);
+    for (int i = 0; i < item.slots; ++i) dir->slots[start + i] = name;
+    item.start = start;
+    dir->items[name] = item;
+    return true;
+  }
+  static void Take(Dir* dir, const std::string& name) {
+    const Item& item = dir->items[name];
+    for (int i = 0; i < item.slots; ++i) dir->slots[item.start + i].clear();
+    dir->items.erase(name);
+  }
+
+  // The files of the folder in slot order.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> files;
+    for (size_t i = 0; i < folder.slots.size(); ++i) {
+      auto item = folder.items.find(folder.slots[i]);
+      if (item != folder.items.end() && item->second.start == static_cast<int>(i) &&
+          !item->second.directory && !item->second.hidden)
+        files.push_back(item->first);
+    }
+    return files;
+  }
+
+  bool List(bool in_staging, std::vector<Entry>* entries) override {
+    const Dir& dir = in_staging ? staging : folder;
+    entries->clear();
+    for (size_t i = 0; i < dir.slots.size(); ++i) {
+      auto item = dir.items.find(dir.slots[i]);
+      if (item == dir.items.end() || item->second.start != static_cast<int>(i) ||
+          item->second.hidden)
+        continue;
+      entries->push_back({item->first, item->second.directory, 32 * item->second.start,
+                          item->second.slots});
+    }
+    return true;
+  }
+  bool ReadFrom(int64_t from, const std::string& name,
+                std::vector<Entry>* entries) override {
+    entries->clear();
+    for (size_t i = from / 32; i < folder.slots.size(); ++i) {
+      auto item = folder.items.find(folder.slots[i]);
+      if (item == folder.items.end() || item->second.hidden) continue;
+      const Item& it = item->second;
+      if (static_cast<int64_t>(i) == from / 32 && it.start + it.slots - 1 == static_cast<int>(i)) {
+        entries->push_back({"SHORT~1", it.directory, from, 1});
+      } else if (it.start == static_cast<int>(i)) {
+        entries->push_back({item->first, it.directory, 32 * it.start, it.slots});
+        if (item->first == name) return true;
+      }
+    }
+    return false;
+  }
+  bool HasStaging() override { return have_staging; }
+  bool MakeStaging() override {
+    Spend();
+    Item dir;
+    dir.directory = true;
+    return have_staging = Place(&folder, kStagingName, dir);
+  }
+  bool RemoveStaging() override {
+    Spend();
+    if (!staging.items.empty()) return false;
+    Take(&folder, kStagingName);
+    have_staging = false;
+    return true;
+  }
+  bool MoveOut(const std::string& name) override { return Move(&folder, &staging, name); }
+  bool MoveIn(const std::string& name) override { return Move(&staging, &folder, name); }
+  bool MakePlaceholder(const std::string& name) override {
+    Spend();
+    return Place(&folder, name, Item());
+  }
+  bool RemovePlaceholder(const std::string& name) override {
+    Spend();
+    Take(&folder, name);
+    return true;
+  }
+
+ private:
+  void Spend() {
+    if (budget == 0) throw Killed();
+    if (budget > 0) --budget;
+  }
+  bool Move(Dir* from, Dir* to, const std::string& name) {
+    Spend();
+    if (!from->items.count(name) || !Place(to, name, from->items[name])) return false;
+    Take(from, name);
+    return true;
+  }
+};
+
+// A folder as numbering leaves it: files scattered over the slots with free
+// gaps between, where "/" marks a subfolder, "!" a volume label and "." a
+// free slot.
+ModelFolder Scrambled(const std::vector<std::string>& layout) {
+  ModelFolder model;
+  int at = 0;
+  for (const std::string& name : layout) {
+    ModelFolder::Item item;
+    if (name == ".") {
+      ++at;
+      continue;
+    }
+    std::string real = name;
+    if (name[0] == '/') {
+      item.directory = true;
+      real = name.substr(1);
+    } else if (name[0] == '!') {
+      item.hidden = true;
+      real = name.substr(1);
+    }
+    EXPECT_TRUE(ModelFolder::Place(&model.folder, real, item, at));
+    at += ModelFolder::SlotsFor(real);
+  }
+  return model;
+}
+
+struct OrderCase {
+  const char* name;
+  std::vector<std::string> layout;
+  std::set<std::string> fixed;  // The run's own files.
+};
+
+const OrderCase kCases[] = {
+    {"twelve, shuffled", {"000007g.mp3", "000001a.mp3", "000011k.mp3", ".", "000005e.mp3",
+                          "000009i.mp3", "000002b.mp3", "000010j.mp3", "000004d.mp3", ".", ".",
+                          "000008h.mp3", "000003c.mp3", "000006f.mp3", "000012l.mp3"}, {}},
+    // The first file does not fit the gap before the subfolder; the second,
+    // shorter, would.
+    {"subfolder in the middle", {"000002 Second Song With A Long Name.mp3", ".", ".", "/Extras",
+                                 "000001 First Song With A Much Longer Name Still.mp3",
+                                 "000003c.mp3"}, {}},
+    {"short names and others", {"COVER.JPG", "000003C.MP3", ".", "000001 a.mp3", "notes.txt",
+                                "000002B.MP3", "LIST.M3U"}, {}},
+    {"root with its label", {"!STICK", "000002b.mp3", "/Music", "000001 Something Long.mp3",
+                             ".", "OUTPUT.TXT"}, {}},
+    {"the run's playlist and log stay", {"000002b.mp3", "list.m3u", "000001a.mp3", ".", "output.txt",
+                                        "000003c.mp3"},
+     {"list.m3u", "output.txt"}},
+};
+
+// The files of `model` but the fixed ones, as they stand.
+std::vector<std::string> Movable(const ModelFolder& model, const std::set<std::string>& fixed) {
+  std::vector<std::string> files;
+  for (const std::string& name : model.Files())
+    if (!fixed.count(name)) files.push_back(name);
+  return files;
+}
+
+TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
+  for (const OrderCase& c : kCases) {
+    ModelFolder model = Scrambled(c.layout);
+    std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
+    std::map<std::string, ModelFolder::Item> directories;
+    for (const auto& item : model.folder.items)
+      if (item.second.directory || item.second.hidden || c.fixed.count(item.first))
+        directories.insert(item);
+
+    OrderOutcome outcome = PutInOrder(&model, true, c.fixed);
+    EXPECT_TRUE(outcome.ordered) << c.name;
+    EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name;
+    // The files fill in around the run's own, from the folder's start.
+    if (c.fixed.count("output.txt")) {
+      std::vector<std::string> files = model.Files();
+      EXPECT_LT(std::find(files.begin(), files.end(), wanted[0]),
+                std::find(files.begin(), files.end(), "output.txt"));
+    }
+    EXPECT_FALSE(model.have_staging) << c.name;
+    // Subfolders, the label and the run's own files stand where they stood.
+    for (const auto& directory : directories)
+      EXPECT_EQ(directory.second.start, model.folder.items[directory.first].start) << c.name;
+  }
+}
+
+// Killed after any change, the next run's step finishes from the staging
+// folder: every file back, in the wanted order, nothing of the step left.
+TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
+  for (const OrderCase& c : kCases) {
+    for (long kill_at = 0;; ++kill_at) {
+      ModelFolder model = Scrambled(c.layout);
+      const std::vector<std::string> before = model.Files();
+      std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
+      model.budget = kill_at;
+      try {
+        PutInOrder(&model, true, c.fixed);
+        break;  // Ran to its end: every moment has been tried.
+      } catch (const Killed&) {
+      }
+      model.budget = -1;
+      if (!model.have_staging) {  // Killed before the step began.
+        EXPECT_EQ(before, model.Files()) << c.name;
+        continue;
+      }
+      OrderOutcome outcome = PutInOrder(&model, false, c.fixed);
+      EXPECT_TRUE(outcome.ordered) << c.name << ", killed at " << kill_at;
+      EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name << ", killed at " << kill_at;
+      EXPECT_FALSE(model.have_staging) << c.name << ", killed at " << kill_at;
+    }
+  }
+}
+
+TEST(FatOrderTest, WhatCannotBeDoneLeavesEveryFileAndSaysSo) {
+  // A name taken meanwhile: that file stays in the staging folder.
+  ModelFolder taken = Scrambled({"000002b.mp3", "000001a.mp3"});
+  taken.budget = 3;  // Staging made, both moved out.
+  EXPECT_THROW(PutInOrder(&taken, true), Killed);
+  taken.budget = -1;
+  ASSERT_TRUE(ModelFolder::Place(&taken.folder, "000001a.mp3", ModelFolder::Item()));
+  OrderOutcome outcome = PutInOrder(&taken, false);
+  EXPECT_EQ(std::vector<std::string>{"000001a.mp3"}, outcome.stranded);
+  EXPECT_TRUE(taken.staging.items.count("000001a.mp3"));
+  EXPECT_TRUE(taken.folder.items.count("000002b.mp3"));
+  EXPECT_TRUE(taken.have_staging);
+
+  // The staging name is a user's own: nothing moves.
+  ModelFolder user = Scrambled({"/QUENBY.$$$", "000002b.mp3", "000001a.mp3"});
+  EXPECT_FALSE(PutInOrder(&user, true).ordered);
+  EXPECT_EQ((std::vector<std::string>{"000002b.mp3", "000001a.mp3"}), user.Files());
+
+  // A folder that cannot grow: the placeholders give way and every file
+  // comes back.
+  ModelFolder full = Scrambled({"000002 a long name.mp3", "/Sub", "000001 longer name here.mp3"});
+  full.folder.capacity = full.folder.slots.size() + 1;
+  PutInOrder(&full, true);
+  EXPECT_EQ(2u, full.Files().size());
+  EXPECT_FALSE(full.have_staging);
+}
+
+}  // namespace
+}  // namespace quenby

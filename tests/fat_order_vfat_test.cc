@@ -1,0 +1,273 @@
+// The order step on the kernel's vfat (the machine of make test-vm): folders
+// numbered there end in slot order, a step cut short at any change is
+// finished by the next run, and what cannot be done loses nothing.
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "fake_dialog.h"
+#include "fat_mount.h"
+#include "fat_order.h"
+#include "posix_file_system.h"
+#include "run_renaming.h"
+#include "temp_dir.h"
+#include "vfat_slots.h"
+
+namespace quenby {
+namespace {
+
+// The files in `folder` in slot order, as players read them.
+std::vector<std::string> SlotOrder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_type != DT_DIR) names.push_back(entry->d_name);
+  }
+  closedir(dir);
+  return names;
+}
+
+std::string Numbered(int number, const std::string& name) {
+  char prefix[8];
+  snprintf(prefix, sizeof prefix, "%06d", number);
+  return prefix + name;
+}
+
+// A folder of tracks copied in shuffled order, an album cover and a
+// subfolder among them, and a playlist that lists the tracks in order.
+struct Album {
+  std::string folder;
+  std::vector<std::string> tracks;  // In playlist order.
+};
+
+Album MakeAlbum(const std::string& folder, int tracks, bool long_names,
+                unsigned seed) {
+  Album album{folder, {}};
+  for (int i = 1; i <= tracks; ++i) {
+    // Short 8.3 names take one slot; long ones up to five.
+    std::string name = long_names && i % 2 ? "Track " + std::to_string(i) +
+                                                 " - A Title Long Enough "
+                                                 "For Several Slots.mp3"
+                                           : "T" + std::to_string(i) + ".MP3";
+    album.tracks.push_back(name);
+  }
+  std::vector<std::string> copied = album.tracks;
+  copied.push_back("COVER.JPG");
+  std::shuffle(copied.begin(), copied.end(), std::mt19937(seed));
+  mkdir(folder.c_str(), 0755);
+  for (size_t i = 0; i < copied.size(); ++i) {
+    if (i == copied.size() / 2) mkdir((folder + "/Bonus").c_str(), 0755);
+    WriteFile(folder + "/" + copied[i], copied[i]);
+  }
+  std::string list;
+  for (const std::string& track : album.tracks)
+    list += (folder == "." ? "" : folder + "\\") + track + "\r\n";
+  WriteFile(folder + "/list.m3u", list);
+  return album;
+}
+
+// After numbering: the tracks in playlist order, then the folder's other
+// files as they stood; the subfolder, the playlist and the log stand where
+// they stood; every file whole.
+void ExpectInOrder(const Album& album) {
+  std::vector<std::string> files;
+  for (const std::string& name : SlotOrder(album.folder))
+    if (name != "output.txt" && name != "list.m3u") files.push_back(name);
+  std::vector<std::string> wanted;
+  for (size_t i = 0; i < album.tracks.size(); ++i)
+    wanted.push_back(Numbered(i + 1, album.tracks[i]));
+  ASSERT_GE(files.size(), wanted.size());
+  EXPECT_EQ(wanted, std::vector<std::string>(files.begin(), files.begin() + wanted.size()))
+      << album.folder;
+  for (size_t i = 0; i < album.tracks.size(); ++i)
+    EXPECT_EQ(album.tracks[i], ReadFile(album.folder + "/" + wanted[i]));
+}
+
+class FatOrderVfatTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fat.kernel()) GTEST_SKIP() << "the order step is for the kernel's vfat";
+    ASSERT_TRUE(fat.ok()) << fat.reason();
+    ASSERT_EQ(0, chdir(fat.path().c_str()));
+  }
+  void TearDown() override {
+    (void)chdir(dir.path().c_str());
+    if (fat.ok()) {
+      EXPECT_EQ("", fat.Check());
+    }
+  }
+  void Number(const Album& album, const char* message = kMessageSuccess) {
+    dialog.path = album.folder + "/list.m3u";
+    dialog.Run(&fs, kIdNumberMode);
+    EXPECT_EQ(message, dialog.Message()) << album.folder;
+  }
+
+  TempDir dir;
+  FatMount fat{dir.path()};
+  PosixFileSystem fs;
+  FakeDialog dialog;
+};
+
+TEST_F(FatOrderVfatTest, NumberedFoldersEndInPlaylistOrder) {
+  const struct {
+    const char* folder;
+    int tracks;
+    bool long_names;
+  } cases[] = {
+      {"Twelve", 12, true}, {"Short", 20, false}, {"Three hundred", 300, true},
+      {".", 12, true},  // The stick's root, its label in the first slot.
+  };
+  ASSERT_TRUE(fat.Label("CARSTICK"));
+  ASSERT_EQ(0, chdir(fat.path().c_str()));
+  for (const auto& c : cases) {
+    Album album = MakeAlbum(c.folder, c.tracks, c.long_names, c.tracks);
+    Number(album);
+    ExpectInOrder(album);
+    EXPECT_FALSE(Exists(album.folder + "/" + kStagingName));
+    // Removal renames in place and keeps every file.
+    dialog.Run(&fs, kIdRestoreMode);
+    EXPECT_EQ(kMessageSuccess, dialog.Message()) << c.folder;
+    for (const std::string& track : album.tracks)
+      EXPECT_EQ(track, ReadFile(album.folder + "/" + track));
+  }
+}
+
+// Stops the program after a set count of changes, as a kill would.
+struct Killed {};
+class KilledSlots : public VfatSlots {
+ public:
+  KilledSlots(int fd, long changes) : VfatSlots(fd), left_(changes) {}
+  bool MakeStaging() override { return Spend() && VfatSlots::MakeStaging(); }
+  bool RemoveStaging() override { return Spend() && VfatSlots::RemoveStaging(); }
+  bool MoveOut(const std::string& n) override { return Spend() && VfatSlots::MoveOut(n); }
+  bool MoveIn(const std::string& n) override { return Spend() && VfatSlots::MoveIn(n); }
+  bool MakePlaceholder(const std::string& n) override {
+    return Spend() && VfatSlots::MakePlaceholder(n);
+  }
+  bool RemovePlaceholder(const std::string& n) override {
+    return Spend() && VfatSlots::RemovePlaceholder(n);
+  }
+
+ private:
+  bool Spend() {
+    if (left_-- == 0) throw Killed();
+    return true;
+  }
+  long left_;
+};
+
+TEST_F(FatOrderVfatTest, AStepCutShortAtAnyChangeIsFinishedByTheNextRun) {
+  for (long kill_at = 1; kill_at < 300; kill_at += 3) {
+    std::string folder = "Album " + std::to_string(kill_at);
+    Album album = MakeAlbum(folder, 8, true, 7);
+    // Numbered in place by hand, then ordered until the kill.
+    for (size_t i = 0; i < album.tracks.size(); ++i)
+      ASSERT_EQ(0, rename((folder + "/" + album.tracks[i]).c_str(),
+                          (folder + "/" + Numbered(i + 1, album.tracks[i])).c_str()));
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    bool finished = false;
+    try {
+      KilledSlots slots(fd, kill_at);
+      // As a run calls it: its playlist stays where it stands.
+      finished = PutInOrder(&slots, true, {"list.m3u"}).ordered;
+    } catch (const Killed&) {
+    }
+    close(fd);
+    if (finished) break;  // Every moment of the step has been tried.
+    // The next run that touches the folder finishes the step first.
+    Number(album, kMessageFailures);  // Its tracks are numbered already.
+    ExpectInOrder(album);
+    EXPECT_FALSE(Exists(folder + "/" + kStagingName)) << kill_at;
+  }
+}
+
+// A name taken meanwhile: the next run leaves that file in the staging
+// folder, replaces nothing, and says so in its log.
+TEST_F(FatOrderVfatTest, AFileThatCannotGoBackIsLoggedAndKept) {
+  Album album = MakeAlbum("Taken", 3, true, 2);
+  for (size_t i = 0; i < album.tracks.size(); ++i)
+    ASSERT_EQ(0, rename(("Taken/" + album.tracks[i]).c_str(),
+                        ("Taken/" + Numbered(i + 1, album.tracks[i])).c_str()));
+  int fd = open("Taken", O_RDONLY | O_DIRECTORY);
+  try {
+    KilledSlots slots(fd, 4);  // The staging folder made, three files out.
+    PutInOrder(&slots, true, {"list.m3u"});
+  } catch (const Killed&) {
+  }
+  close(fd);
+  const std::string name = Numbered(1, album.tracks[0]);
+  WriteFile("Taken/" + name, "a newcomer");
+  Number(album, kMessageFailures);
+  EXPECT_EQ("a newcomer", ReadFile("Taken/" + name));
+  EXPECT_EQ(album.tracks[0],
+            ReadFile("Taken/" + std::string(kStagingName) + "/" + name));
+  EXPECT_NE(std::string::npos,
+            ReadFile("output.txt")
+                .find("Playlist #1: Taken/" + std::string(kStagingName) + "/" +
+                      name + " could not be renamed to Taken/" + name + "\r\n"));
+}
+
+TEST_F(FatOrderVfatTest, WhatCannotBeDoneLosesNothing) {
+  // The staging name is a user's folder, then a user's file: no order, and
+  // theirs is left as it is.
+  Album mine = MakeAlbum("Theirs", 6, true, 3);
+  WriteFile("Theirs/" + std::string(kStagingName) + "/keep.txt", "keep");
+  Number(mine);
+  EXPECT_EQ("keep", ReadFile("Theirs/" + std::string(kStagingName) + "/keep.txt"));
+  Album file = MakeAlbum("File", 6, true, 3);
+  WriteFile("File/" + std::string(kStagingName), "a file");
+  Number(file);
+  EXPECT_EQ("a file", ReadFile("File/" + std::string(kStagingName)));
+
+  // A read-only track moves like any other.
+  Album read_only = MakeAlbum("Read-only", 6, true, 5);
+  ASSERT_EQ(0, chmod(("Read-only/" + read_only.tracks[2]).c_str(), 0444));
+  Number(read_only);
+  ExpectInOrder(read_only);
+
+  // The root of a FAT16 stick holds 512 slots and no more. Full, the
+  // renames fail and nothing moves; one slot free, the run numbers and
+  // orders there.
+  WriteFile("A.MP3", "a");
+  WriteFile("B.MP3", "b");
+  WriteFile("LIST.M3U", "A.MP3\r\nB.MP3\r\n");
+  // Long names first (21 slots each), then short ones, until none fits.
+  int fillers = 0;
+  std::string last;
+  for (const char* pattern : {"%03d filler %0240d", "F%d.TXT"}) {
+    for (;; ++fillers) {
+      char name[300];
+      snprintf(name, sizeof name, pattern, fillers, 0);
+      WriteFile(name, "");
+      if (!Exists(name)) break;
+      last = name;
+    }
+  }
+  ASSERT_GT(fillers, 20);
+  dialog.path = "LIST.M3U";
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageFailures, dialog.Message());
+  EXPECT_EQ("a", ReadFile("A.MP3"));
+  EXPECT_EQ("b", ReadFile("B.MP3"));
+  ASSERT_EQ(0, unlink(last.c_str()));  // A slot or more comes free.
+  dialog.Run(&fs, kIdNumberMode);
+  EXPECT_EQ(kMessageSuccess, dialog.Message());
+  std::vector<std::string> files = SlotOrder(".");
+  auto a = std::find(files.begin(), files.end(), "000001A.MP3");
+  auto b = std::find(files.begin(), files.end(), "000002B.MP3");
+  ASSERT_TRUE(a != files.end() && b != files.end());
+  EXPECT_LT(a, b);
+  EXPECT_EQ("a", ReadFile("000001A.MP3"));
+  EXPECT_EQ("b", ReadFile("000002B.MP3"));
+}
+
+}  // namespace
+}  // namespace quenby
