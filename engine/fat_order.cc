@@ -69,10 +69,13 @@ class OrderStep {
       if (!entry.directory && fixed_.count(entry.name) == 0)
         files.push_back(entry.name);
     for (const std::string& name : WantedOrder(files)) {
-      if (!folder_->MoveOut(name)) {
-        in_order_ = false;  // The rest stays where it stands.
-        return;
-      }
+      if (folder_->MoveOut(name)) continue;
+      // A pull between the writes of a move leaves the file in both
+      // folders: the one in the folder stands where it stands, as a
+      // subfolder does, and the others go on.
+      if (folder_->Holds(true, name)) continue;
+      in_order_ = false;  // The rest stays where it stands.
+      return;
     }
   }
 
@@ -97,8 +100,10 @@ class OrderStep {
   bool MoveIn(const std::string& name) {
     if (folder_->MoveIn(name)) return true;
     // A full folder may need the room that placeholders take: give them up,
-    // and the order with them, rather than leave the file behind.
-    if (!placeholders_.empty() && RemovePlaceholders()) {
+    // and the order with them, rather than leave the file behind. A name
+    // taken in the folder needs no room, and the others keep their order.
+    if (!placeholders_.empty() && !folder_->Holds(false, name) &&
+        RemovePlaceholders()) {
       in_order_ = false;
       cursor_ = -1;
       if (folder_->MoveIn(name)) return true;

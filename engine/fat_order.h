@@ -48,6 +48,9 @@ class SlotFolder {
   virtual bool ReadFrom(int64_t from, const std::string& name,
                         std::vector<Entry>* entries) = 0;
 
+  // Whether the folder, or the staging folder, holds an entry of that name.
+  virtual bool Holds(bool staging, const std::string& name) = 0;
+
   // Whether the folder holds a staging folder of ours.
   virtual bool HasStaging() = 0;
   virtual bool MakeStaging() = 0;

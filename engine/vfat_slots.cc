@@ -114,6 +114,13 @@ bool VfatSlots::ReadFrom(int64_t from, const std::string& name,
   return ReadSlots(folder_, from, &name, entries);
 }
 
+bool VfatSlots::Holds(bool staging, const std::string& name) {
+  int fd = staging ? Staging() : folder_;
+  struct stat info;
+  return fd >= 0 &&
+         fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
 bool VfatSlots::HasStaging() {
   int fd = Staging();
   __u32 attributes = 0;

@@ -20,6 +20,7 @@ class VfatSlots : public SlotFolder {
   bool List(bool staging, std::vector<Entry>* entries) override;
   bool ReadFrom(int64_t from, const std::string& name,
                 std::vector<Entry>* entries) override;
+  bool Holds(bool staging, const std::string& name) override;
   bool HasStaging() override;
   bool MakeStaging() override;
   bool RemoveStaging() override;

@@ -106,6 +106,9 @@ class ModelFolder : public SlotFolder {
     }
     return false;
   }
+  bool Holds(bool in_staging, const std::string& name) override {
+    return (in_staging ? staging : folder).items.count(name) != 0;
+  }
   bool HasStaging() override { return have_staging; }
   bool MakeStaging() override {
     Spend();
@@ -132,7 +135,7 @@ class ModelFolder : public SlotFolder {
     return true;
   }
 
- private:
+ protected:
   void Spend() {
     if (budget == 0) throw Killed();
     if (budget > 0) --budget;
@@ -251,6 +254,62 @@ TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
       EXPECT_TRUE(outcome.ordered) << c.name << ", killed at " << kill_at;
       EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name << ", killed at " << kill_at;
       EXPECT_FALSE(model.have_staging) << c.name << ", killed at " << kill_at;
+    }
+  }
+}
+
+// A stick pulled between the writes of one move keeps the file in both
+// folders, its clusters shared: the new entry is written before the old one
+// is deleted. `outs` or `ins` counts the moves before the pull.
+class PulledModel : public ModelFolder {
+ public:
+  long outs = -1, ins = -1;
+  std::string twin;  // The file left in both folders.
+
+  bool MoveOut(const std::string& name) override { return Pulled(&outs, &folder, name, true); }
+  bool MoveIn(const std::string& name) override { return Pulled(&ins, &staging, name, false); }
+
+ private:
+  bool Pulled(long* left, Dir* from, const std::string& name, bool out) {
+    Item before = from->items.count(name) ? from->items[name] : Item();
+    if (!(out ? ModelFolder::MoveOut(name) : ModelFolder::MoveIn(name))) return false;
+    if ((*left)-- != 0) return true;
+    twin = name;
+    Place(from, name, before, before.start);  // The deletion never came.
+    throw Killed();
+  }
+};
+
+// The next run finishes the step around such a file: its twin stays in the
+// staging folder, as no rename replaces, and the others end in order.
+TEST(FatOrderTest, AFileLeftInBothFoldersByAPullKeepsTheOthersInOrder) {
+  for (const OrderCase& c : kCases) {
+    const size_t files = Movable(Scrambled(c.layout), c.fixed).size();
+    for (bool out : {true, false}) {
+      for (size_t moves = 0; moves < files; ++moves) {
+        PulledModel model;
+        static_cast<ModelFolder&>(model) = Scrambled(c.layout);
+        std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
+        (out ? model.outs : model.ins) = static_cast<long>(moves);
+        EXPECT_THROW(PutInOrder(&model, true, c.fixed), Killed);
+        const int start = model.folder.items[model.twin].start;
+        std::string at = std::string(c.name) + (out ? ", going out" : ", coming back") +
+                         " at file " + std::to_string(moves + 1);
+
+        OrderOutcome outcome = PutInOrder(&model, false, c.fixed);
+        EXPECT_EQ(std::vector<std::string>{model.twin}, outcome.stranded) << at;
+        EXPECT_EQ(1u, model.staging.items.size()) << at;
+        std::vector<std::string> others = Movable(model, c.fixed);
+        if (out) {
+          // The file the pull left in the folder stands where it stood.
+          EXPECT_EQ(start, model.folder.items[model.twin].start) << at;
+          others.erase(std::find(others.begin(), others.end(), model.twin));
+          wanted.erase(std::find(wanted.begin(), wanted.end(), model.twin));
+        }
+        EXPECT_EQ(wanted, others) << at;
+        for (const std::string& name : model.Files())
+          EXPECT_FALSE(IsPlaceholderName(name)) << at;
+      }
     }
   }
 }
