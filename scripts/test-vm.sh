@@ -1,13 +1,13 @@
 #!/bin/sh
 # Runs tests/vm/guest.sh in the emulated machine of ../shared/win32-vm (32-bit
-# Wine, the kernel's vfat), in one boot, then pulls a USB stick from
-# numbering runs (tests/vm/pull.sh), one boot per pull, and sums up what
-# came back.
+# Wine, the kernel's vfat), in one boot, reads there the sticks it numbered
+# (tests/vm/order_stick.py), then pulls a USB stick from numbering runs
+# (tests/vm/pull.sh), one boot per pull, and sums up what came back.
 #
 #   test-vm.sh NATIVE_BUILD WINDOWS_TEST_BUILD SHIPPED_EXE [PART...]
 #
-# PART is "windows", "vfat", "bench" (parts of the one boot, see guest.sh) or
-# "pull"; all when none is given. The trees must be built already (make
+# PART is "windows", "vfat", "bench", "order" (parts of the one boot, see
+# guest.sh) or "pull"; all when none is given. The trees must be built already (make
 # test-vm does it); run as root (the machine needs it). The source folder
 # is shared with the machine under the same path, so the trees' absolute
 # paths hold there too. Prints one line per step, the figures, and then
@@ -19,7 +19,7 @@ native=$(realpath "$1")
 windows=$(realpath "$2")
 shipped=$(realpath "$3")
 shift 3
-parts=${*:-windows vfat bench pull}
+parts=${*:-windows vfat bench order pull}
 boot_parts=$(echo " $parts " | sed 's/ pull / /g; s/^ *//; s/ *$//')
 # The machine's tool lives beside the project; WIN32_VM names it elsewhere.
 tool=${WIN32_VM:-$root/../shared/win32-vm}/run.sh
@@ -96,6 +96,27 @@ case " $parts " in
     rm -rf "$stage" ;;
 esac
 
+# The stick whose slot order the machine's numbering runs are checked on.
+case " $parts " in
+  *" order "*)
+    python3 tests/vm/order_stick.py make "$results/order.img" ||
+      printf 'order\tmake its stick\t0\t1\n' >> "$results/results.txt" ;;
+esac
+
+# host_check PART STEP LOG COMMAND...: a reading on this side, one case.
+host_check() {
+  part=$1 name=$2 log=$results/$3.log
+  shift 3
+  "$@" > "$log" 2>&1
+  verdict=$?
+  echo "test-vm: $part, $name: $( [ $verdict -eq 0 ] && echo passed ||
+                                   echo FAILED)"
+  { echo "$part, $name:"; cat "$log"; } >> "$results/figures.txt"
+  printf '%s\t%s\t%d\t%d\n' "$part" "$name" $((verdict == 0)) \
+    $((verdict != 0)) >> "$results/results.txt"
+  return $verdict
+}
+
 status=0
 if [ -n "$boot_parts" ]; then
   start=$(date +%s)
@@ -109,6 +130,19 @@ if [ -n "$boot_parts" ]; then
     printf 'machine\tone boot for %s\t0\t1\n' "$boot_parts" \
       >> "$results/results.txt"
   fi
+  # The numbered sticks, read here as a player reads them: in slot order.
+  case " $parts " in
+    *" order "*)
+      host_check order "the stick read on the host" order-check \
+        python3 tests/vm/order_stick.py check "$results/order.img" &&
+        rm -f "$results/order.img" ;;
+  esac
+  case " $parts " in
+    *" bench "*)
+      host_check order "the figure's numbered folders on the host" \
+        bench-check python3 tests/vm/order_stick.py check-bench \
+        "$results/bench-after.img" && rm -f "$results/bench-after.img" ;;
+  esac
 fi
 
 # pull OPTIONS WHEN: one boot in which a numbering run of $pull_files files
