@@ -119,19 +119,6 @@ def make(image):
             stick.mtools("mcopy", "-i", image, put(path), "::/" + path)
 
 
-def listing(image, path):
-    """The entries of a folder in slot order, as (name, is a folder)."""
-    prefix = "::/" + (path + "/" if path else "")
-    said = stick.mtools("mdir", "-a", "-b", "-i", image,
-                        prefix).stdout.decode()
-    entries = []
-    for line in said.splitlines():
-        if line.startswith(prefix) and line != prefix:
-            name = line[len(prefix):]
-            entries.append((name.rstrip("/"), name.endswith("/")))
-    return entries
-
-
 def read_all(image, copy):
     stick.mtools("mcopy", "-s", "-n", "-i", image, "::/*", copy + "/")
 
@@ -143,13 +130,13 @@ def numbered(tracks):
 def check_folder(image, copy, path, tracks, others, subfolders, fixed,
                  wanted):
     """Whether the folder stands in order, whole: one line said."""
-    entries = listing(image, path)
+    entries = stick.listing(image, path)
     files = [n for n, d in entries if not d and n not in fixed]
     leftovers = [n for n, _ in entries if LEFTOVER.match(n)]
     expected = numbered(tracks) + others
-    first_wrong = next((i for i, (a, b) in enumerate(zip(files, expected))
-                        if a != b), min(len(files), len(expected)))
     in_order = files == expected
+    wrong = next((i for i, (a, b) in enumerate(zip(files, expected))
+                  if a != b), min(len(files), len(expected)))
     folders = [n for n, d in entries if d] == subfolders
     bad = [n for n in expected
            if not os.path.isfile(os.path.join(copy, path, n))
@@ -159,9 +146,8 @@ def check_folder(image, copy, path, tracks, others, subfolders, fixed,
     print("  %-10s %4d tracks: %s%s%s%s" % (
         path or "(root)", len(tracks),
         "in playlist order, then %d other files" % len(others)
-        if in_order else "OUT OF ORDER from slot file %d (%s where %s)" % (
-            first_wrong + 1, files[first_wrong:first_wrong + 1],
-            expected[first_wrong:first_wrong + 1]),
+        if in_order else "OUT OF ORDER from file %d (%s where %s)" % (
+            wrong + 1, files[wrong:wrong + 1], expected[wrong:wrong + 1]),
         "" if folders else ", SUBFOLDERS MOVED",
         ", LEFT: %s" % leftovers if leftovers else "",
         ", %d files NOT WHOLE" % len(bad) if bad else ""))
@@ -205,7 +191,7 @@ def check_bench(image):
     passed = True
     with tempfile.TemporaryDirectory() as copy:
         read_all(image, copy)
-        ran = [n for n, d in listing(image, "")
+        ran = [n for n, d in stick.listing(image, "")
                if d and re.match(r"(engine|album)-\d+$", n)]
         for name in ran:
             with open(os.path.join(copy, name + ".m3u"), "rb") as playlist:
