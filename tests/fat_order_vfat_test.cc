@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -356,6 +357,26 @@ TEST_F(FatOrderVfatTest, WhatCannotBeDoneLosesNothing) {
   ASSERT_EQ(0, chmod(("Read-only/" + read_only.tracks[2]).c_str(), 0444));
   Number(read_only);
   ExpectInOrder(read_only);
+
+  // A full stick has no cluster for the staging folder: the renames are
+  // made in place, in whatever order, and the run says it succeeded.
+  Album full = MakeAlbum("Full", 6, true, 7);
+  {
+    int fd = open("FILLER.BIN", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    static const char block[64 * 1024] = {};
+    while (write(fd, block, sizeof block) > 0) {
+    }
+    close(fd);
+  }
+  struct statvfs space;
+  ASSERT_EQ(0, statvfs(".", &space));
+  ASSERT_EQ(0u, space.f_bavail);
+  Number(full);
+  EXPECT_FALSE(Exists("Full/" + std::string(kStagingName)));
+  for (size_t i = 0; i < full.tracks.size(); ++i)
+    EXPECT_EQ(full.tracks[i], ReadFile("Full/" + Numbered(i + 1, full.tracks[i])));
+  ASSERT_EQ(0, unlink("FILLER.BIN"));
 
   // The root of a FAT16 stick holds 512 slots and no more. Full, the
   // renames fail and nothing moves; one slot free, the run numbers and
