@@ -69,10 +69,17 @@ class OrderStep {
       if (!entry.directory && fixed_.count(entry.name) == 0)
         files.push_back(entry.name);
     for (const std::string& name : WantedOrder(files)) {
-      if (!folder_->MoveOut(name)) {
-        in_order_ = false;  // The rest stays where it stands.
-        return;
+      if (folder_->MoveOut(name)) continue;
+      // A pull between the writes of a move leaves the file in both
+      // folders: an empty twin goes; a whole one (the clusters shared)
+      // stays, and the file in the folder stands where it stands, as a
+      // subfolder does, while the others go on.
+      if (folder_->Holds(true, name)) {
+        if (folder_->RemoveEmpty(true, name)) folder_->MoveOut(name);
+        continue;
       }
+      in_order_ = false;  // The rest stays where it stands.
+      return;
     }
   }
 
@@ -86,6 +93,7 @@ class OrderStep {
     for (const SlotFolder::Entry& entry : staged)
       if (!entry.directory) names.push_back(entry.name);
     if (names.empty()) return;
+    RemoveEmptyTwins(names);
     if (in_order_) cursor_ = StartCursor();
     for (size_t i = 0; i < names.size(); ++i) {
       if (!MoveIn(names[i])) continue;
@@ -97,14 +105,28 @@ class OrderStep {
   bool MoveIn(const std::string& name) {
     if (folder_->MoveIn(name)) return true;
     // A full folder may need the room that placeholders take: give them up,
-    // and the order with them, rather than leave the file behind.
-    if (!placeholders_.empty() && RemovePlaceholders()) {
+    // and the order with them, rather than leave the file behind. A name
+    // taken in the folder needs no room, and the others keep their order.
+    if (!placeholders_.empty() && !folder_->Holds(false, name) &&
+        RemovePlaceholders()) {
       in_order_ = false;
       cursor_ = -1;
       if (folder_->MoveIn(name)) return true;
     }
     outcome_.stranded.push_back(name);
     return false;
+  }
+
+  // A pull during a move back can leave an empty twin of the file in the
+  // folder, its entry written before it got the file's clusters: it goes
+  // before the files come back, so that the file takes its place.
+  void RemoveEmptyTwins(const std::vector<std::string>& staged) {
+    std::vector<SlotFolder::Entry> entries;
+    if (!folder_->List(false, &entries)) return;
+    std::set<std::string> names(staged.begin(), staged.end());
+    for (const SlotFolder::Entry& entry : entries)
+      if (!entry.directory && names.count(entry.name))
+        folder_->RemoveEmpty(false, entry.name);
   }
 
   // Where the files coming back begin: every slot before the end of the

@@ -48,7 +48,11 @@ class SlotFolder {
   virtual bool ReadFrom(int64_t from, const std::string& name,
                         std::vector<Entry>* entries) = 0;
 
-  // Whether the folder holds a staging folder of ours.
+  // Whether the folder, or the staging folder, holds an entry of that name.
+  virtual bool Holds(bool staging, const std::string& name) = 0;
+
+  // Whether the folder holds a staging folder of ours; an empty one of that
+  // name, which a pull can leave before it is marked as ours, is marked.
   virtual bool HasStaging() = 0;
   virtual bool MakeStaging() = 0;
   // Removes the staging folder once it is empty.
@@ -62,6 +66,10 @@ class SlotFolder {
   // Makes an empty placeholder file, or removes one.
   virtual bool MakePlaceholder(const std::string& name) = 0;
   virtual bool RemovePlaceholder(const std::string& name) = 0;
+  // Removes the file `name` from the folder, or from the staging folder, if
+  // it is empty: the twin that a move cut short by a pull leaves, its entry
+  // written before it got the file's clusters.
+  virtual bool RemoveEmpty(bool staging, const std::string& name) = 0;
 };
 
 struct OrderOutcome {

@@ -4,7 +4,9 @@
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <map>
@@ -31,27 +33,70 @@ int SlotsFor(const std::string& long_name) {
   return 1 + static_cast<int>((units + 12) / 13);
 }
 
-// The rename, then the moved file, then the folder it went to, then the one
-// it left: each written before the next, so that a pulled stick never holds
-// the new name without the file's clusters.
-bool MoveDurably(int from_fd, int to_fd, const std::string& name) {
-  if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
-                RENAME_NOREPLACE) != 0)
-    return false;
-  int file = openat(to_fd, name.c_str(),
-                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (file >= 0) {
-    fsync(file);
-    close(file);
-  } else {
-    syncfs(to_fd);
+// The size of the stick's sectors, the unit the kernel writes a folder in;
+// where the system does not tell, a cluster, which holds whole sectors.
+int64_t SectorSize(int fd) {
+  struct stat info;
+  if (fstat(fd, &info) != 0) return 65536;
+  for (const char* path : {"/sys/dev/block/%u:%u/queue/logical_block_size",
+                           "/sys/dev/block/%u:%u/../queue/logical_block_size"}) {
+    char name[96];
+    snprintf(name, sizeof name, path, major(info.st_dev), minor(info.st_dev));
+    FILE* file = fopen(name, "re");
+    long size = 0;
+    if (!file) continue;
+    bool read = fscanf(file, "%ld", &size) == 1;
+    fclose(file);
+    if (read && size >= 512) return size;
   }
-  fsync(to_fd);
-  fsync(from_fd);
-  return true;
+  return info.st_blksize >= 512 ? info.st_blksize : 65536;
 }
 
 }  // namespace
+
+VfatSlots::VfatSlots(int folder_fd) : folder_(folder_fd) {
+  // The kernel files a folder's first cluster under the folder it was made
+  // in until that one is synced, and the folder's own fsync skips it: the
+  // entries standing there would reach the stick only by chance.
+  int parent = openat(folder_fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (parent >= 0) {
+    fsync(parent);
+    close(parent);
+  }
+}
+
+void VfatSlots::Sync(int fd, bool whole) {
+  if (whole)
+    syncfs(fd);
+  else
+    fsync(fd);
+}
+
+// The rename, then the folder it went to, then the moved file's entry with
+// its clusters, then the folder it left, each written before the next: the
+// new entry reaches the stick whole (a long name may span two sectors)
+// before it holds the file, and the old entry goes only once it does. A
+// stick pulled between the first two holds an empty twin of the file,
+// which a next step removes. With `left_first` the folder it left comes
+// before the rest of the folder it went to (see MoveOut).
+bool VfatSlots::Move(int from_fd, int to_fd, const std::string& name,
+                     bool left_first) {
+  if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
+                RENAME_NOREPLACE) != 0)
+    return false;
+  if (!left_first) Sync(to_fd);
+  int file = openat(to_fd, name.c_str(),
+                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (file >= 0) {
+    Sync(file);
+    close(file);
+  } else {
+    Sync(to_fd, true);
+  }
+  Sync(from_fd);
+  if (left_first) Sync(to_fd);
+  return true;
+}
 
 VfatSlots::~VfatSlots() {
   if (staging_ >= 0) close(staging_);
@@ -106,6 +151,15 @@ bool VfatSlots::List(bool staging, std::vector<Entry>* entries) {
     // A name the listing does not show is left where it stands.
     entry.directory = folder == folders.end() || folder->second;
   }
+  if (!staging) {
+    standing_.clear();
+    staging_at_ = -1;
+    for (const Entry& entry : *entries) {
+      standing_[entry.name] = entry;
+      if (entry.directory && entry.name == kStagingName)
+        staging_at_ = entry.start;
+    }
+  }
   return true;
 }
 
@@ -114,23 +168,50 @@ bool VfatSlots::ReadFrom(int64_t from, const std::string& name,
   return ReadSlots(folder_, from, &name, entries);
 }
 
+bool VfatSlots::Holds(bool staging, const std::string& name) {
+  int fd = staging ? Staging() : folder_;
+  struct stat info;
+  return fd >= 0 &&
+         fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+bool VfatSlots::Mark() {
+  int fd = Staging();
+  __u32 attributes = ATTR_DIR | kStagingMark;
+  if (fd < 0 || ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) != 0)
+    return false;
+  Sync(fd);
+  return true;
+}
+
 bool VfatSlots::HasStaging() {
   int fd = Staging();
   __u32 attributes = 0;
-  return fd >= 0 && ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) == 0 &&
-         (attributes & kStagingMark) == kStagingMark;
+  if (fd < 0 || ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) != 0)
+    return false;
+  if ((attributes & kStagingMark) == kStagingMark) return true;
+  // Empty and unmarked: a pull came between its making and its marks.
+  std::vector<Entry> entries;
+  return ReadSlots(fd, 0, nullptr, &entries) && entries.empty() && Mark();
 }
 
 bool VfatSlots::MakeStaging() {
   if (mkdirat(folder_, kStagingName, 0755) != 0) return false;
   int fd = Staging();
-  __u32 attributes = ATTR_DIR | kStagingMark;
-  if (fd < 0 || ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) != 0) {
+  if (fd < 0) {
     RemoveStaging();
     return false;
   }
-  fsync(fd);
-  fsync(folder_);
+  // An entry on the stick before the folder's first cluster and its chain
+  // in the FAT makes the kernel set the whole stick read-only at the next
+  // look. So the FAT first (the new folder holds nothing else to write of
+  // its own), then its cluster and its entry, both filed under this folder.
+  Sync(fd);
+  Sync(folder_);
+  if (!Mark()) {
+    RemoveStaging();
+    return false;
+  }
   return true;
 }
 
@@ -138,38 +219,56 @@ bool VfatSlots::RemoveStaging() {
   if (unlinkat(folder_, kStagingName, AT_REMOVEDIR) != 0) return false;
   if (staging_ >= 0) close(staging_);
   staging_ = -1;
-  fsync(folder_);
+  Sync(folder_);
   return true;
 }
 
 bool VfatSlots::MoveOut(const std::string& name) {
   int staging = Staging();
-  return staging >= 0 && MoveDurably(folder_, staging, name);
+  if (staging < 0) return false;
+  // Writing the staging folder writes its own entry too, and with it the
+  // sector that entry stands in. When the old entry stands there too, its
+  // removal must wait for the new entry's clusters, and should go to the
+  // stick at once, not in part: the folder it leaves comes first then.
+  if (sector_ == 0) sector_ = SectorSize(folder_);
+  auto old = standing_.find(name);
+  bool apart =
+      old != standing_.end() && staging_at_ >= 0 &&
+      (old->second.start / sector_ > staging_at_ / sector_ ||
+       (old->second.start + 32 * old->second.slots - 1) / sector_ <
+           staging_at_ / sector_);
+  return Move(folder_, staging, name, !apart);
 }
 
 bool VfatSlots::MoveIn(const std::string& name) {
   int staging = Staging();
-  return staging >= 0 && MoveDurably(staging, folder_, name);
+  return staging >= 0 && Move(staging, folder_, name, false);
 }
 
 bool VfatSlots::MakePlaceholder(const std::string& name) {
   int fd = openat(folder_, name.c_str(),
                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  fsync(fd);
   close(fd);
-  fsync(folder_);
+  // Its entry, and a cluster the folder grew by, before the FAT links that
+  // cluster in: the folder's fsync writes them in that order.
+  Sync(folder_);
   return true;
 }
 
 bool VfatSlots::RemovePlaceholder(const std::string& name) {
-  // Only an empty file: whatever else carries the name is not ours.
+  return RemoveEmpty(false, name);
+}
+
+bool VfatSlots::RemoveEmpty(bool staging, const std::string& name) {
+  // Only an empty file: it holds nothing to lose.
+  int fd = staging ? Staging() : folder_;
   struct stat info;
-  if (fstatat(folder_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+  if (fd < 0 || fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
       !S_ISREG(info.st_mode) || info.st_size != 0 ||
-      unlinkat(folder_, name.c_str(), 0) != 0)
+      unlinkat(fd, name.c_str(), 0) != 0)
     return false;
-  fsync(folder_);
+  Sync(fd);
   return true;
 }
 

@@ -4,6 +4,7 @@
 #ifndef QUENBY_ENGINE_VFAT_SLOTS_H_
 #define QUENBY_ENGINE_VFAT_SLOTS_H_
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,13 @@ namespace quenby {
 class VfatSlots : public SlotFolder {
  public:
   // The folder open at `folder_fd`, which stays the caller's.
-  explicit VfatSlots(int folder_fd) : folder_(folder_fd) {}
+  explicit VfatSlots(int folder_fd);
   ~VfatSlots() override;
 
   bool List(bool staging, std::vector<Entry>* entries) override;
   bool ReadFrom(int64_t from, const std::string& name,
                 std::vector<Entry>* entries) override;
+  bool Holds(bool staging, const std::string& name) override;
   bool HasStaging() override;
   bool MakeStaging() override;
   bool RemoveStaging() override;
@@ -27,9 +29,19 @@ class VfatSlots : public SlotFolder {
   bool MoveIn(const std::string& name) override;
   bool MakePlaceholder(const std::string& name) override;
   bool RemovePlaceholder(const std::string& name) override;
+  bool RemoveEmpty(bool staging, const std::string& name) override;
+
+ protected:
+  // Puts what `fd` holds on the stick (with `whole`, the whole stick):
+  // every write of the step goes through here, one after the other.
+  virtual void Sync(int fd, bool whole = false);
 
  private:
   int Staging();
+  // Marks the staging folder as ours.
+  bool Mark();
+  bool Move(int from_fd, int to_fd, const std::string& name,
+            bool left_first);
   // Reads entries of the folder open at `fd` from `from` on, with where
   // each stands and how many slots it takes; stops after `stop_at` when
   // that is given.
@@ -38,6 +50,11 @@ class VfatSlots : public SlotFolder {
 
   int folder_;
   int staging_ = -1;
+  // The folder's entries at its last listing, and where the staging
+  // folder's own entry stands there (-1: nowhere seen).
+  std::map<std::string, Entry> standing_;
+  int64_t staging_at_ = -1;
+  int64_t sector_ = 0;  // Bytes; found at the first move out.
 };
 
 }  // namespace quenby

@@ -1,13 +1,15 @@
 #!/bin/sh
 # Runs tests/vm/guest.sh in the emulated machine of ../shared/win32-vm (32-bit
-# Wine, the kernel's vfat), in one boot, then pulls a USB stick from
-# numbering runs (tests/vm/pull.sh), one boot per pull, and sums up what
-# came back.
+# Wine, the kernel's vfat), in one boot, reads there the sticks it numbered
+# (tests/vm/order_stick.py), then pulls a USB stick from numbering runs
+# (tests/vm/pull.sh), one boot per pull, runs the user's next run on the
+# sticks pulled during the order step (tests/vm/recover.sh) in one more
+# boot, and sums up what came back.
 #
 #   test-vm.sh NATIVE_BUILD WINDOWS_TEST_BUILD SHIPPED_EXE [PART...]
 #
-# PART is "windows", "vfat", "bench" (parts of the one boot, see guest.sh) or
-# "pull"; all when none is given. The trees must be built already (make
+# PART is "windows", "vfat", "bench", "order" (parts of the one boot, see
+# guest.sh) or "pull"; all when none is given. The trees must be built already (make
 # test-vm does it); run as root (the machine needs it). The source folder
 # is shared with the machine under the same path, so the trees' absolute
 # paths hold there too. Prints one line per step, the figures, and then
@@ -19,7 +21,7 @@ native=$(realpath "$1")
 windows=$(realpath "$2")
 shipped=$(realpath "$3")
 shift 3
-parts=${*:-windows vfat bench pull}
+parts=${*:-windows vfat bench order pull}
 boot_parts=$(echo " $parts " | sed 's/ pull / /g; s/^ *//; s/ *$//')
 # The machine's tool lives beside the project; WIN32_VM names it elsewhere.
 tool=${WIN32_VM:-$root/../shared/win32-vm}/run.sh
@@ -96,6 +98,27 @@ case " $parts " in
     rm -rf "$stage" ;;
 esac
 
+# The stick whose slot order the machine's numbering runs are checked on.
+case " $parts " in
+  *" order "*)
+    python3 tests/vm/order_stick.py make "$results/order.img" ||
+      printf 'order\tmake its stick\t0\t1\n' >> "$results/results.txt" ;;
+esac
+
+# host_check PART STEP LOG COMMAND...: a reading on this side, one case.
+host_check() {
+  part=$1 name=$2 log=$results/$3.log
+  shift 3
+  "$@" > "$log" 2>&1
+  verdict=$?
+  echo "test-vm: $part, $name: $( [ $verdict -eq 0 ] && echo passed ||
+                                   echo FAILED)"
+  { echo "$part, $name:"; cat "$log"; } >> "$results/figures.txt"
+  printf '%s\t%s\t%d\t%d\n' "$part" "$name" $((verdict == 0)) \
+    $((verdict != 0)) >> "$results/results.txt"
+  return $verdict
+}
+
 status=0
 if [ -n "$boot_parts" ]; then
   start=$(date +%s)
@@ -109,19 +132,38 @@ if [ -n "$boot_parts" ]; then
     printf 'machine\tone boot for %s\t0\t1\n' "$boot_parts" \
       >> "$results/results.txt"
   fi
+  # The numbered sticks, read here as a player reads them: in slot order.
+  case " $parts " in
+    *" order "*)
+      host_check order "the stick read on the host" order-check \
+        python3 tests/vm/order_stick.py check "$results/order.img" &&
+        rm -f "$results/order.img" ;;
+  esac
+  case " $parts " in
+    *" bench "*)
+      host_check order "the figure's numbered folders on the host" \
+        bench-check python3 tests/vm/order_stick.py check-bench \
+        "$results/bench-after.img" && rm -f "$results/bench-after.img" ;;
+  esac
 fi
 
 # pull OPTIONS WHEN: one boot in which a numbering run of $pull_files files
-# on a fresh stick mounted with OPTIONS is cut by a reset, at its end or
-# right after its WHENth rename; then the stick is read here. Records one
-# step, and for a pull at the end one more for the control image.
+# on a fresh stick mounted with OPTIONS is cut by a reset, at its end, right
+# after its WHENth rename, or at a moment of its order step ("staging",
+# "out:K", "back:K"); then the stick is read here. Records one step, and
+# for a pull at the end one more for the control image. A stick pulled
+# during the order step is copied twice for the next boot's runs.
 pull_files=300
+: > "$results/recover.list"
 pull() {
   options=$1 when=$2
+  tag=$options-$(echo "$when" | tr : -) check=order
   case $when in
-    end) tag=$options-end check=end label="at the run's end" ;;
-    *) tag=$options-$when check=during
-       label="as rename $when of $pull_files is made" ;;
+    end) check=end label="at the run's end" ;;
+    staging) label="as the order step's staging folder appears" ;;
+    out:*) label="order step: as file ${when#out:} goes out" ;;
+    back:*) label="order step: as file ${when#back:} comes back" ;;
+    *) check=during label="as rename $when of $pull_files is made" ;;
   esac
   image=$results/pull-$tag.img marker=$results/pull-$tag.marker
   control=
@@ -147,12 +189,19 @@ pull() {
   figures=$(python3 tests/vm/stick.py check "$image" "$check" \
               --files $pull_files)
   verdict=$?
-  # A run that ended before the rename it was to be cut at was not cut.
-  [ "$check" = end ] || grep -q '^pulled as rename' "$marker" || verdict=1
+  # A run that ended before the moment it was to be cut at was not cut.
+  [ "$check" = end ] || grep -q '^pulled as' "$marker" || verdict=1
   echo "pull $options, $(cat "$marker"): $figures" >> "$results/figures.txt"
   echo "test-vm: pull $tag: $( [ $verdict -eq 0 ] && echo passed || echo FAILED)"
   printf 'pull %s\t%s\t%d\t%d\n' "$options" "$label" \
     $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
+  if [ "$check" = order ]; then
+    for mode in number remove; do
+      cp "$image" "$results/pull-$tag-$mode.img" &&
+        echo "$results/pull-$tag-$mode.img $options $mode" \
+          >> "$results/recover.list"
+    done
+  fi
   [ $verdict -ne 0 ] || rm -f "$image"
   if [ -n "$control" ]; then
     python3 tests/vm/stick.py control "$control" >> "$results/figures.txt"
@@ -171,9 +220,34 @@ case " $parts " in
     # swings several times over with the load on the host's disk. The reset
     # lands a rename or two after the one counted, so the last moment keeps
     # clear of the run's end.
+    # The order step's moments count its files as they go out and come
+    # back. VM_PULLS picks some of the moments.
     for options in defaults flush; do
-      for when in end 1 150 280; do pull "$options" $when; done
+      for when in ${VM_PULLS:-end 1 150 280 staging out:150 back:150 \
+                  back:300}; do
+        pull "$options" $when
+      done
     done
+    # The user's next run on each stick pulled during the order step, one
+    # boot for all: a numbering run of the same playlist and a removal run,
+    # each on its own copy. Each finishes the step first.
+    if [ -s "$results/recover.list" ]; then
+      "$tool" "$root" sh tests/vm/recover.sh "$native" \
+        "$results/recover.list" > "$results/recover.log" 2>&1
+      while read -r image options mode; do
+        tag=$(basename "$image" .img)
+        figures=$(python3 tests/vm/stick.py check "$image" "$mode" \
+                    --files $pull_files)
+        verdict=$?
+        echo "${tag#pull-}, next run ($(cat "$image.status" 2>/dev/null ||
+          echo "no status")): $figures" >> "$results/figures.txt"
+        moment=${tag#pull-$options-}
+        printf 'next run %s\t%s\t%d\t%d\n' "$options" \
+          "$mode after the pull ${moment%-$mode}" \
+          $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
+        [ $verdict -ne 0 ] || rm -f "$image" "$image.status"
+      done < "$results/recover.list"
+    fi
     echo "test-vm: the pulls took $(( $(date +%s) - start )) s" ;;
 esac
 

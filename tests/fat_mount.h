@@ -77,6 +77,8 @@ class FatMount {
   bool kernel() const { return kernel_; }
   const std::string& reason() const { return reason_; }
   const std::string& path() const { return mount_point_; }
+  // The image file: what the stick holds at this moment.
+  const std::string& image() const { return image_; }
 
  private:
   bool Mount(const std::string& options) {

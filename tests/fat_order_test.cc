@@ -23,6 +23,7 @@ class ModelFolder : public SlotFolder {
     int slots = 1;
     bool directory = false;
     bool hidden = false;  // A volume label: there, but not listed.
+    bool empty = false;   // Its entry holds no clusters.
   };
   struct Dir {
     std::vector<std::string> slots;  // The name in each slot; "" is free.
@@ -106,6 +107,9 @@ class ModelFolder : public SlotFolder {
     }
     return false;
   }
+  bool Holds(bool in_staging, const std::string& name) override {
+    return (in_staging ? staging : folder).items.count(name) != 0;
+  }
   bool HasStaging() override { return have_staging; }
   bool MakeStaging() override {
     Spend();
@@ -131,8 +135,15 @@ class ModelFolder : public SlotFolder {
     Take(&folder, name);
     return true;
   }
+  bool RemoveEmpty(bool in_staging, const std::string& name) override {
+    Dir* dir = in_staging ? &staging : &folder;
+    if (!dir->items.count(name) || !dir->items[name].empty) return false;
+    Spend();
+    Take(dir, name);
+    return true;
+  }
 
- private:
+ protected:
   void Spend() {
     if (budget == 0) throw Killed();
     if (budget > 0) --budget;
@@ -251,6 +262,75 @@ TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
       EXPECT_TRUE(outcome.ordered) << c.name << ", killed at " << kill_at;
       EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name << ", killed at " << kill_at;
       EXPECT_FALSE(model.have_staging) << c.name << ", killed at " << kill_at;
+    }
+  }
+}
+
+// A stick pulled between the writes of one move keeps the file in both
+// folders, its new entry written before the old one is deleted: `shadow`,
+// before the new entry got the file's clusters, else with its clusters
+// shared. `outs` or `ins` counts the moves before the pull.
+class PulledModel : public ModelFolder {
+ public:
+  long outs = -1, ins = -1;
+  bool shadow = false;
+  std::string twin;  // The file left in both folders.
+
+  bool MoveOut(const std::string& name) override { return Pulled(&outs, &folder, name, true); }
+  bool MoveIn(const std::string& name) override { return Pulled(&ins, &staging, name, false); }
+
+ private:
+  bool Pulled(long* left, Dir* from, const std::string& name, bool out) {
+    Item before = from->items.count(name) ? from->items[name] : Item();
+    if (!(out ? ModelFolder::MoveOut(name) : ModelFolder::MoveIn(name))) return false;
+    if ((*left)-- != 0) return true;
+    twin = name;
+    Place(from, name, before, before.start);  // The deletion never came.
+    (out ? staging : folder).items[name].empty = shadow;
+    throw Killed();
+  }
+};
+
+// The next run finishes the step around such a file: an empty twin goes and
+// the step ends as if nothing had happened; a whole twin stays in the
+// staging folder, as no rename replaces, and the others end in order.
+TEST(FatOrderTest, AFileLeftInBothFoldersByAPullKeepsTheOthersInOrder) {
+  for (const OrderCase& c : kCases) {
+    const size_t files = Movable(Scrambled(c.layout), c.fixed).size();
+    for (int shape = 0; shape < 4; ++shape) {
+      const bool out = shape & 1, shadow = shape & 2;
+      for (size_t moves = 0; moves < files; ++moves) {
+        PulledModel model;
+        static_cast<ModelFolder&>(model) = Scrambled(c.layout);
+        std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
+        (out ? model.outs : model.ins) = static_cast<long>(moves);
+        model.shadow = shadow;
+        EXPECT_THROW(PutInOrder(&model, true, c.fixed), Killed);
+        const int start = model.folder.items[model.twin].start;
+        std::string at = std::string(c.name) + (out ? ", going out" : ", coming back") +
+                         (shadow ? ", an empty twin" : "") + " at file " +
+                         std::to_string(moves + 1);
+
+        OrderOutcome outcome = PutInOrder(&model, false, c.fixed);
+        if (shadow) {
+          EXPECT_TRUE(outcome.ordered) << at;
+          EXPECT_EQ(wanted, Movable(model, c.fixed)) << at;
+          EXPECT_FALSE(model.have_staging) << at;
+          continue;
+        }
+        EXPECT_EQ(std::vector<std::string>{model.twin}, outcome.stranded) << at;
+        EXPECT_EQ(1u, model.staging.items.size()) << at;
+        std::vector<std::string> others = Movable(model, c.fixed);
+        if (out) {
+          // The file the pull left in the folder stands where it stood.
+          EXPECT_EQ(start, model.folder.items[model.twin].start) << at;
+          others.erase(std::find(others.begin(), others.end(), model.twin));
+          wanted.erase(std::find(wanted.begin(), wanted.end(), model.twin));
+        }
+        EXPECT_EQ(wanted, others) << at;
+        for (const std::string& name : model.Files())
+          EXPECT_FALSE(IsPlaceholderName(name)) << at;
+      }
     }
   }
 }

@@ -3,9 +3,11 @@
 # boot per pull): the stick pulled from a numbering run. Mounts IMAGE (made
 # by tests/vm/stick.py on the host) through the kernel's vfat with OPTIONS,
 # numbers its playlist with crash_driver and resets the machine without a
-# sync, either the moment the run returns (WHEN "end") or right after the
-# run made its WHENth rename. What the machine had not written to the image
-# by then is lost, as on a stick pulled from the computer.
+# sync, either the moment the run returns (WHEN "end") or at a moment inside
+# the run that tests/vm/reset_after_renames.py watches for (WHEN a count of
+# renames, "staging", "out:K" or "back:K" of the order step). What the
+# machine had not written to the image by then is lost, as on a stick pulled
+# from the computer.
 #
 #   pull.sh NATIVE_BUILD IMAGE OPTIONS WHEN MARKER [CONTROL_IMAGE]
 #
@@ -42,7 +44,7 @@ start=$(date +%s.%N)
 "$native/tests/reliability/crash_driver" /mnt/stick car.m3u number \
   > /dev/null 2>&1
 status=$?
-# With WHEN a count, only a run that made fewer renames gets here.
+# With WHEN a moment, only a run that ended before it gets here.
 [ -z "$control" ] || echo unsynced > /mnt/control/unsynced.txt
 seconds=$(echo "$(date +%s.%N) $start" | awk '{ printf "%.1f", $1 - $2 }')
 echo "pulled the moment the run returned (status $status), after $seconds s" \

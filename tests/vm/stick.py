@@ -149,7 +149,37 @@ def names_one_pair(finding, pair):
     return False
 
 
+def listing(image, path):
+    """The entries of a folder in slot order, hidden ones too, as (name,
+    whether it is a folder)."""
+    prefix = "::/" + (path + "/" if path else "")
+    said = mtools("mdir", "-a", "-b", "-i", image, prefix).stdout.decode()
+    return [(line[len(prefix):].rstrip("/"), line.endswith("/"))
+            for line in said.splitlines()
+            if line.startswith(prefix) and line != prefix]
+
+
+STAGING = "QUENBY.$$$"
+PLACEHOLDER = re.compile(r"QNB\d{5}\.\$\$\$$")
+# The stick as each reading expects it: whether every file is numbered,
+# whether the folder must stand in playlist order, whether the log must be
+# gone, whether the order step may have left its staging folder and
+# placeholders, and whether the hint of free clusters may lag. "order":
+# pulled during the order step; "number", "remove": a run of that kind on a
+# copy of such a stick, which finishes the step first.
+READINGS = {  # numbered, in order, log gone, step left, free count
+    "end": (True, True, True, False, False),
+    "during": (None, False, False, False, True),
+    "order": (True, False, False, True, True),
+    "number": (True, True, False, False, False),
+    "remove": (False, False, True, False, False),
+}
+
+
 def check(image, when, count):
+    """Prints one line of figures; returns 1 when the stick is not as the
+    reading `when` expects."""
+    numbered_all, in_order, log_gone, step_left, free_lag = READINGS[when]
     file_names = names(count)
     numbered = {number: "%06d%s" % (position, file_names[number])
                 for position, number in
@@ -158,63 +188,95 @@ def check(image, when, count):
         # mcopy reads the entries as they stand: a name with no clusters
         # comes out empty, cross-linked names both come out.
         mtools("mcopy", "-s", "-n", "-i", image, "::/" + FOLDER, copy + "/")
-        folder = os.path.join(copy, FOLDER)
-        found = {}
-        for name in os.listdir(folder):
-            with open(os.path.join(folder, name), "rb") as data:
-                found[name] = data.read()
-        top = mtools("mdir", "-b", "-i", image, "::/").stdout.decode()
-    log_left = any(line.strip().lower() == "::/" + LOG
-                   for line in top.splitlines())
+        found = {}  # name: [(path on the stick, bytes)], folder or staging
+        for sub in ("", STAGING):
+            place = os.path.join(copy, FOLDER, sub)
+            for name in os.listdir(place) if os.path.isdir(place) else ():
+                if os.path.isfile(os.path.join(place, name)):
+                    with open(os.path.join(place, name), "rb") as data:
+                        path = "/".join(["", FOLDER] + [sub] * bool(sub) +
+                                        [name])
+                        found.setdefault(name, []).append((path, data.read()))
+        entries = listing(image, FOLDER)
+        top = [name.lower() for name, _ in listing(image, "")]
+    log_left = LOG in top
+    staging = any(name == STAGING for name, _ in entries)
+    placeholders = [n for n in found if PLACEHOLDER.match(n)]
 
-    renamed = old = empty = wrong = lost = 0
-    both = []  # file numbers standing under both their names
+    renamed = old = empty = wrong = lost = staged = 0
+    twins = []  # the file numbers standing in two places
     for number, name in file_names.items():
-        new = numbered[number]
-        standing = [n for n in (name, new) if n in found]
-        if not standing:
+        places = [p for n in (name, numbered[number])
+                  for p in found.get(n, ())]
+        if not places:
             lost += 1
             continue
-        if len(standing) == 2:
-            both.append(number)
-        if new in found:
+        whole = [data for _, data in places if data]
+        if len(places) > 1:
+            twins.append(number)
+            # A twin of a move cut short may have no clusters yet: empty.
+            places = [p for p in places if p[1]] or places[:1]
+        if numbered[number] in found:
             renamed += 1
-        else:
+        if name in found:
             old += 1
-        for n in standing:
-            if not found[n]:
-                empty += 1
-            elif found[n] != contents(number):
-                wrong += 1
+        staged += any("/%s/" % STAGING in path for path, _ in places)
+        empty += not whole
+        wrong += sum(data != contents(number) for data in whole)
     strangers = len(set(found) - set(file_names.values()) -
-                    set(numbered.values()))
+                    set(numbered.values()) - set(placeholders))
+    # One file may stand in two places, the pull having come between the
+    # writes of its move or rename; a whole twin shares its clusters, which
+    # no run can undo, so that the next run keeps it (in the staging folder,
+    # logged) and leaves that file where it stands.
+    twin = twins[0] if len(twins) == 1 else None
+    twin_names = {file_names.get(twin), numbered.get(twin)}
+    files = [n for n, is_folder in entries
+             if not is_folder and n not in twin_names]
+    ordered = files == [numbered[n] for n in playlist_order(count)
+                        if n != twin]
+    if twin:
+        old -= numbered_all is True and file_names[twin] in found
+        renamed -= numbered_all is False and numbered[twin] in found
 
-    # A pull between the writes of one rename may leave that one file under
-    # both its names, its clusters shared: then fsck may say so of that pair
-    # and of nothing else. Its contents are under both names.
     findings = fsck_findings(image)
-    if when == "during" and len(both) == 1:
-        pair = {"/%s/%s" % (FOLDER, n)
-                for n in (file_names[both[0]], numbered[both[0]])}
+    if twin:
+        pair = {path for n in twin_names for path, _ in found.get(n, ())}
         findings = [f for f in findings if not names_one_pair(f, pair)]
     # The count of free clusters in the FSInfo sector is a hint that vfat
     # writes only when the whole file system is synced; mid-run, a folder
     # that grew or the log's first cluster leave it behind the FAT.
-    if when == "during":
+    if free_lag:
         findings = [f for f in findings if not FREE_COUNT.match(f[0])]
 
+    # A run after the pull leaves no empty twin; the end of a run, none.
+    bad_twin = twins and (when == "end" or (when != "order" and any(
+        not data for n in twin_names for _, data in found.get(n, ()))))
+    kept_twin = (twin and staged == 1 and not placeholders and
+                 when in ("number", "remove"))
+    left = staging or placeholders
     failed = (lost or empty or wrong or strangers or findings or
-              len(both) > (1 if when == "during" else 0) or
-              (when == "end" and (old or log_left)))
-    print("%d of %d renamed, %d under the old name, %d under both, %d empty, "
-          "%d wrong, %d lost, %d strangers, log %s; fsck: %s"
-          % (renamed, count, old, len(both), empty, wrong, lost, strangers,
+              len(twins) > 1 or bad_twin or
+              (left and not step_left and not kept_twin) or
+              any(found[n][0][1] for n in placeholders) or
+              (numbered_all is not None and
+               (old if numbered_all else renamed)) or
+              (in_order and not ordered) or
+              (log_gone and log_left and not kept_twin))
+    print("%d of %d renamed, %d under the old name, %d in two places, "
+          "%d empty, %d wrong, %d lost, %d strangers, log %s%s%s%s; fsck: %s"
+          % (renamed, count, old, len(twins), empty, wrong, lost, strangers,
              "left" if log_left else "gone",
+             "; %d in the staging folder, %d placeholders" % (
+                 staged, len(placeholders)) if left else "",
+             "" if not in_order else "; in playlist order" if ordered else
+             "; NOT IN PLAYLIST ORDER",
+             "; the staging folder LEFT" if left and not step_left and
+             not kept_twin else "",
              " | ".join(" ".join(l.strip() for l in f) for f in findings[:3])
              + (" ..." if len(findings) > 3 else "") if findings else
              "nothing but the unmounted flag" + (
-                 " and the one file in flight under both names"
-                 if both else "")))
+                 " and the file in two places" if twin else "")))
     return 1 if failed else 0
 
 
@@ -234,7 +296,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("action", choices=["make", "check", "control"])
     parser.add_argument("image")
-    parser.add_argument("when", nargs="?", choices=["end", "during"])
+    parser.add_argument("when", nargs="?", choices=sorted(READINGS))
     parser.add_argument("--files", type=int, default=300)
     args = parser.parse_args()
     if args.action == "make":

@@ -1,0 +1,219 @@
+#!/usr/bin/env python3
+"""The stick on which make test-vm checks the slot order of numbered folders.
+
+  order_stick.py make IMAGE
+      A FAT32 image labelled with fatlabel: at its root 12 tracks among
+      other files and the folders Album (12 tracks, a subfolder Bonus made
+      halfway through) and Mix (300 tracks); long names of several slots
+      mixed with 8.3 names; each folder's files copied in an order of their
+      own, a few of them listed by no playlist; one playlist per folder at
+      the root (root.m3u, album.m3u, mix.m3u).
+  order_stick.py check IMAGE
+      Reads the image after the machine numbered every playlist and
+      unmounted it: in each folder the numbered files stand first, in
+      playlist order, then the other files as they were copied (the root's
+      own playlist standing where it stood); every file whole; nothing of
+      the order step left; fsck.fat finds nothing at all.
+  order_stick.py check-bench IMAGE
+      The same of the folders vfat_bench's engine runs numbered (engine-N,
+      album-N): each holds its numbered files alone, in the order its
+      playlist FOLDER.m3u at the root lists them.
+  One line per folder; exits 1 on any failure.
+"""
+
+import os
+import random
+import re
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import stick  # noqa: E402
+
+LEFTOVER = re.compile(r"(QUENBY|QNB\d{5})\.\$\$\$$", re.I)
+
+
+def track_name(number):
+    if number % 3 == 0:
+        return "T%03d.MP3" % number  # 8.3: one slot
+    # Five slots; the number first, so that mtools' short names do not clash.
+    return "%03d Artist Name - A Title Long Enough For Several Slots.mp3" % \
+        number
+
+
+class Folder:
+    """`tracks` in playlist order; `copied`, the order its files and
+    subfolders (names ending in "/") were copied in."""
+
+    def __init__(self, path, playlist, tracks, extras, subfolders):
+        self.path, self.playlist = path, playlist
+        self.tracks = [track_name(n) for n in range(1, tracks + 1)]
+        random.Random(path + "list").shuffle(self.tracks)
+        self.copied = self.tracks + extras
+        random.Random(path + "copy").shuffle(self.copied)
+        for i, sub in enumerate(subfolders):
+            self.copied.insert(len(self.copied) * (i + 1) //
+                               (len(subfolders) + 1), sub + "/")
+
+    def local(self, name):
+        """A file's path on the stick, without the drive."""
+        return self.path + "/" + name if self.path else name
+
+
+FOLDERS = [  # The root first: it makes the other folders.
+    Folder("", "root.m3u", 12,
+           ["readme.txt", "root.m3u", "album.m3u", "mix.m3u"],
+           ["Album", "Mix"]),
+    Folder("Album", "album.m3u", 12, ["COVER.JPG", "notes.txt"], ["Bonus"]),
+    Folder("Mix", "mix.m3u", 300, ["folder.jpg"], []),
+]
+BONUS = ["Album/Bonus/live.mp3", "Album/Bonus/DEMO.MP3"]
+
+
+def data(path):
+    """The bytes of the file at `path`, its own, up to a few clusters."""
+    return stick.contents(sum(map(ord, path)) * 7 + len(path)) + path.encode()
+
+
+def wanted_bytes(path):
+    for folder in FOLDERS:
+        if path == folder.playlist:
+            return "".join(folder.local(t).replace("/", "\\") + "\r\n"
+                           for t in folder.tracks).encode()
+    return data(path)
+
+
+def make(image):
+    if os.path.exists(image):
+        os.remove(image)
+    subprocess.run(["truncate", "-s", "64M", image], check=True)
+    subprocess.run(["mkfs.vfat", "-F", "32", image], check=True,
+                   stdout=subprocess.DEVNULL)
+    # The label takes the root's first slot.
+    subprocess.run(["fatlabel", image, "CARSTICK"], check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    with tempfile.TemporaryDirectory() as staging:
+        def put(path):
+            local = os.path.join(staging, path.replace("/", os.sep))
+            os.makedirs(os.path.dirname(local), exist_ok=True)
+            with open(local, "wb") as out:
+                out.write(wanted_bytes(path))
+            return local
+        for folder in FOLDERS:
+            batch = []
+            # mtools copies its arguments in the order given, each into the
+            # first free slots; a subfolder is made where it stands.
+            for name in folder.copied + [None]:
+                if name is None or name.endswith("/"):
+                    if batch:
+                        stick.mtools("mcopy", "-i", image, *batch,
+                                     "::/" + folder.path)
+                    batch = []
+                    if name:
+                        stick.mtools("mmd", "-i", image,
+                                     "::/" + folder.local(name[:-1]))
+                else:
+                    batch.append(put(folder.local(name)))
+        for path in BONUS:
+            stick.mtools("mcopy", "-i", image, put(path), "::/" + path)
+
+
+def read_all(image, copy):
+    stick.mtools("mcopy", "-s", "-n", "-i", image, "::/*", copy + "/")
+
+
+def numbered(tracks):
+    return ["%06d%s" % (i, t) for i, t in enumerate(tracks, start=1)]
+
+
+def check_folder(image, copy, path, tracks, others, subfolders, fixed,
+                 wanted):
+    """Whether the folder stands in order, whole: one line said."""
+    entries = stick.listing(image, path)
+    files = [n for n, d in entries if not d and n not in fixed]
+    leftovers = [n for n, _ in entries if LEFTOVER.match(n)]
+    expected = numbered(tracks) + others
+    in_order = files == expected
+    wrong = next((i for i, (a, b) in enumerate(zip(files, expected))
+                  if a != b), min(len(files), len(expected)))
+    folders = [n for n, d in entries if d] == subfolders
+    bad = [n for n in expected
+           if not os.path.isfile(os.path.join(copy, path, n))
+           or open(os.path.join(copy, path, n), "rb").read() !=
+           wanted(n)]
+    passed = in_order and folders and not leftovers and not bad
+    print("  %-10s %4d tracks: %s%s%s%s" % (
+        path or "(root)", len(tracks),
+        "in playlist order, then %d other files" % len(others)
+        if in_order else "OUT OF ORDER from file %d (%s where %s)" % (
+            wrong + 1, files[wrong:wrong + 1], expected[wrong:wrong + 1]),
+        "" if folders else ", SUBFOLDERS MOVED",
+        ", LEFT: %s" % leftovers if leftovers else "",
+        ", %d files NOT WHOLE" % len(bad) if bad else ""))
+    return passed
+
+
+def fsck_clean(image):
+    said = subprocess.run(["fsck.fat", "-n", image], stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT, text=True)
+    extra = [l for l in said.stdout.splitlines()
+             if l and not re.match(r"fsck\.fat \d|.*: \d+ files, \d+/\d+ "
+                                   r"clusters$", l)]
+    print("  fsck.fat -n: %s" % ("clean" if said.returncode == 0 and not extra
+                                 else " | ".join(extra[:4])))
+    return said.returncode == 0 and not extra
+
+
+def check(image):
+    passed = True
+    with tempfile.TemporaryDirectory() as copy:
+        read_all(image, copy)
+        for folder in FOLDERS:
+            numbered_names = dict(zip(numbered(folder.tracks), folder.tracks))
+
+            def wanted(name, folder=folder):
+                return wanted_bytes(folder.local(
+                    numbered_names.get(name, name)))
+            others = [n for n in folder.copied if not n.endswith("/") and
+                      n not in folder.tracks and n != folder.playlist]
+            subfolders = [n[:-1] for n in folder.copied if n.endswith("/")]
+            passed &= check_folder(image, copy, folder.path, folder.tracks,
+                                   others, subfolders, {folder.playlist},
+                                   wanted)
+        bonus = all(open(os.path.join(copy, p), "rb").read() == data(p)
+                    for p in BONUS)
+        print("  Album/Bonus: %s" % ("whole" if bonus else "NOT WHOLE"))
+    return passed and bonus and fsck_clean(image)
+
+
+def check_bench(image):
+    passed = True
+    with tempfile.TemporaryDirectory() as copy:
+        read_all(image, copy)
+        ran = [n for n, d in stick.listing(image, "")
+               if d and re.match(r"(engine|album)-\d+$", n)]
+        for name in ran:
+            with open(os.path.join(copy, name + ".m3u"), "rb") as playlist:
+                tracks = [line.split("\\")[-1] for line in
+                          playlist.read().decode().splitlines()
+                          if line and not line.startswith("#")]
+            passed &= check_folder(image, copy, name, tracks, [], [], (),
+                                   lambda n: b"x")
+    return passed and bool(ran) and fsck_clean(image)
+
+
+def main():
+    if len(sys.argv) != 3 or sys.argv[1] not in ("make", "check",
+                                                   "check-bench"):
+        print(__doc__, file=sys.stderr)
+        return 2
+    action, image = sys.argv[1:]
+    if action == "make":
+        make(image)
+        return 0
+    return 0 if (check if action == "check" else check_bench)(image) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
