@@ -117,6 +117,23 @@ class FatOrderVfatTest : public ::testing::Test {
   FakeDialog dialog;
 };
 
+// What the step builds on: a new entry goes into the first run of free
+// slots, from the folder's start, that holds it all.
+TEST_F(FatOrderVfatTest, ANewEntryTakesTheFirstFreeRunThatHoldsIt) {
+  mkdir("Gaps", 0755);
+  for (const char* name : {"A.MP3", "B.MP3", "C.MP3", "D.MP3", "E.MP3", "F.MP3", "G.MP3"})
+    WriteFile(std::string("Gaps/") + name, name);
+  // Gaps of one slot (B), then of two (D, E).
+  for (const char* name : {"Gaps/B.MP3", "Gaps/D.MP3", "Gaps/E.MP3"})
+    ASSERT_EQ(0, unlink(name));
+  WriteFile("Gaps/Two slots.mp3", "");  // Skips B's gap, takes D's and E's.
+  WriteFile("Gaps/H.MP3", "");               // Takes B's.
+  WriteFile("Gaps/I.MP3", "");               // Goes to the end.
+  EXPECT_EQ((std::vector<std::string>{"A.MP3", "H.MP3", "C.MP3", "Two slots.mp3",
+                                      "F.MP3", "G.MP3", "I.MP3"}),
+            SlotOrder("Gaps"));
+}
+
 TEST_F(FatOrderVfatTest, NumberedFoldersEndInPlaylistOrder) {
   const struct {
     const char* folder;
