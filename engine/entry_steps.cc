@@ -49,8 +49,7 @@ void RenameEntry(Direction direction, FileSystem* fs, const EntryLine& line,
 }  // namespace
 
 void LogUnplacedFiles(FileSystem* fs, int32_t* failure_count, RunLog* log) {
-  // Kept between calls so that a run does not allocate per entry.
-  static std::string from, to;
+  std::string from, to;
   while (fs->TakeUnplacedFile(&from, &to)) {
     ++*failure_count;
     log->WriteFailure(EntryNumber, from, to);

@@ -23,7 +23,8 @@ FatFolder::FatFolder(const std::string& path,
         info.st_dev == file.device && info.st_ino == file.inode)
       fixed_.insert(file.name);
   }
-  Recover();
+  // A staging folder that a run cut short left is emptied first.
+  Order(false);
   // The listing reads through its own descriptor; ours stays for the syncs.
   int list_fd = dup(fd_);
   DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
@@ -33,25 +34,20 @@ FatFolder::FatFolder(const std::string& path,
     fd_ = -1;
     return;
   }
-  rewinddir(dir);  // It shares its place with the slot calls of Recover.
+  rewinddir(dir);  // It shares its place with the order step's slot calls.
   while (const dirent* entry = readdir(dir)) ++names_[FatNameKey(entry->d_name)];
   closedir(dir);
 }
 
-void FatFolder::Recover() {
+void FatFolder::Order(bool start) {
   VfatSlots slots(fd_);
-  if (!slots.HasStaging()) return;
-  OrderOutcome outcome = PutInOrder(&slots, false, fixed_);
+  OrderOutcome outcome = PutInOrder(&slots, start, fixed_);
   stranded_.insert(stranded_.end(), outcome.stranded.begin(),
                    outcome.stranded.end());
 }
 
 void FatFolder::Done() {
-  if (!numbered_ || fd_ < 0) return;
-  VfatSlots slots(fd_);
-  OrderOutcome outcome = PutInOrder(&slots, true, fixed_);
-  stranded_.insert(stranded_.end(), outcome.stranded.begin(),
-                   outcome.stranded.end());
+  if (numbered_ && fd_ >= 0) Order(true);
 }
 
 std::vector<std::pair<std::string, std::string>> FatFolder::TakeStranded() {
@@ -78,7 +74,7 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
   if (old_key != from->names_.end() && --old_key->second == 0)
     from->names_.erase(old_key);
   ++names_[FatNameKey(new_name)];
-  if (from == this && NumbersName(std::string(old_name), new_name))
+  if (!numbered_ && from == this && NumbersName(old_name, new_name))
     numbered_ = true;
 
   // vfat writes the new entry with no clusters and attaches the file to it

@@ -58,7 +58,9 @@ class FatFolder {
   std::vector<std::pair<std::string, std::string>> TakeStranded();
 
  private:
-  void Recover();
+  // Runs the order step: with `start` false, only to finish a step cut
+  // short.
+  void Order(bool start);
 
   std::string path_;  // As the run spells it.
   int fd_ = -1;

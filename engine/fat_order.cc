@@ -14,7 +14,7 @@ constexpr int kMostPlaceholders = 99999;
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The order number that `name` begins with, or -1.
-long OrderNumber(const std::string& name) {
+long OrderNumber(std::string_view name) {
   if (name.size() < 6) return -1;
   long number = 0;
   for (size_t i = 0; i < 6; ++i) {
@@ -229,10 +229,10 @@ bool IsPlaceholderName(const std::string& name) {
   return true;
 }
 
-bool NumbersName(const std::string& old_name, const std::string& new_name) {
+bool NumbersName(std::string_view old_name, std::string_view new_name) {
   size_t digits = new_name.size() - old_name.size();
   return new_name.size() > old_name.size() && (digits == 6 || digits == 7) &&
-         new_name.compare(digits, std::string::npos, old_name) == 0 &&
+         new_name.substr(digits) == old_name &&
          OrderNumber(new_name) >= 0;
 }
 

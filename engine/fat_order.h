@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quenby {
@@ -81,7 +82,7 @@ struct OrderOutcome {
 
 // Whether renaming `old_name` to `new_name` (last parts) put an order
 // number in front of it.
-bool NumbersName(const std::string& old_name, const std::string& new_name);
+bool NumbersName(std::string_view old_name, std::string_view new_name);
 
 // The order wanted for `files` (in the order they stand now): the names
 // that begin with an order number, in number order, then the others as

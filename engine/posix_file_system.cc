@@ -195,15 +195,15 @@ bool PosixFileSystem::IsOpenFile(const std::string& path) const {
   const char* name = LastPart(path);
   size_t length = strlen(name);
   bool named = false;
-  for (const RunFile* file : {&media_.run_files[0], &media_.run_files[1]})
-    named = named || (!file->name.empty() && length == file->name.size() &&
-                      strcasecmp(name, file->name.c_str()) == 0);
+  for (const RunFile& file : media_.run_files)
+    named = named || (!file.name.empty() && length == file.name.size() &&
+                      strcasecmp(name, file.name.c_str()) == 0);
   if (!named) return false;
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return false;
-  for (const RunFile* file : {&media_.run_files[0], &media_.run_files[1]})
-    if (!file->name.empty() && info.st_dev == file->device &&
-        info.st_ino == file->inode)
+  for (const RunFile& file : media_.run_files)
+    if (!file.name.empty() && info.st_dev == file.device &&
+        info.st_ino == file.inode)
       return true;
   return false;
 }
