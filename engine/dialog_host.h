@@ -3,6 +3,7 @@
 #ifndef QUENBY_ENGINE_DIALOG_HOST_H_
 #define QUENBY_ENGINE_DIALOG_HOST_H_
 
+#include <cstdint>
 #include <string>
 
 namespace quenby {
@@ -33,6 +34,15 @@ class DialogHost {
   // A modal box owned by the dialog: OK only, no icon, the application's
   // name as caption. Returns when the user has closed it.
   virtual void ShowMessage(const std::string& text) = 0;
+
+  // How far the run has read its playlist: `done` of its `total` bytes.
+  // Called from the run's loop at most about a thousand times a run, as the
+  // share read grows; the message box ends the run's progress. A front end
+  // without a place to show it leaves this alone.
+  virtual void ShowProgress(uint64_t done, uint64_t total) {
+    (void)done;
+    (void)total;
+  }
 };
 
 }  // namespace quenby

@@ -5,6 +5,7 @@
 #define QUENBY_ENGINE_FILE_SYSTEM_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,9 @@ class InputFile {
   // Fills up to `size` bytes. Returns the count read, 0 at the end of the
   // file, or -1 on a read error.
   virtual long Read(char* buffer, size_t size) = 0;
+  // The bytes the file held when it was opened, all that Read will give;
+  // 0 when not known.
+  virtual uint64_t Size() const { return 0; }
 };
 
 // An open log. Every Write is one whole line that must reach the file at

@@ -42,6 +42,8 @@ class MemoryInputFile : public InputFile {
     return static_cast<long>(count);
   }
 
+  uint64_t Size() const override { return contents_.size(); }
+
  private:
   OpenName open_;
   std::string contents_;

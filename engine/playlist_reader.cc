@@ -8,15 +8,28 @@ namespace quenby {
 PlaylistReader::PlaylistReader(InputFile* file) : file_(file) {}
 PlaylistReader::~PlaylistReader() = default;
 
+long PlaylistReader::ReadFile(char* out, size_t size) {
+  long count = file_->Read(out, size);
+  if (count > 0) file_bytes_ += static_cast<uint64_t>(count);
+  return count;
+}
+
+uint64_t PlaylistReader::Position() const {
+  // Exact but for a UTF-16 playlist, whose decoded bytes left in the chunk
+  // stand for about as many of the file's.
+  uint64_t left = chunk_end_ - chunk_pos_;
+  return file_bytes_ > left ? file_bytes_ - left : 0;
+}
+
 // Reads the file's next bytes into `out`, as UTF-8 when it is UTF-16.
 // Returns the count, 0 at the end, -1 on a read error.
 long PlaylistReader::ReadDecoded(char* out, size_t size) {
-  if (!utf16_) return file_->Read(out, size);
+  if (!utf16_) return ReadFile(out, size);
   // Two bytes of UTF-16 make at most three of UTF-8 (four with a malformed
   // mark), so a third of the room is read at a time, kept even.
   char raw[sizeof chunk_ / 3];
   for (;;) {
-    long count = file_->Read(raw, std::min(size / 3 & ~size_t{1}, sizeof raw));
+    long count = ReadFile(raw, std::min(size / 3 & ~size_t{1}, sizeof raw));
     if (count < 0) return -1;
     if (count == 0) return static_cast<long>(utf16_->Finish(out));
     size_t written = utf16_->Decode(raw, static_cast<size_t>(count), out);
@@ -32,7 +45,7 @@ void PlaylistReader::Start() {
   // Short reads are allowed: collect the three bytes a mark may take.
   size_t have = 0;
   while (have < 3) {
-    long count = file_->Read(chunk_ + have, 3 - have);
+    long count = ReadFile(chunk_ + have, 3 - have);
     if (count < 0) error_ = true;
     if (count <= 0) break;
     have += static_cast<size_t>(count);

@@ -8,6 +8,7 @@
 #define QUENBY_ENGINE_PLAYLIST_READER_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 
 #include "file_system.h"
@@ -31,12 +32,17 @@ class PlaylistReader {
   // (shown as '?'). A last line without a line end is still a line.
   Status ReadLine(char* buffer, size_t capacity, size_t* length, bool* whole);
 
+  // How many of the file's bytes the lines read so far took.
+  uint64_t Position() const;
+
  private:
+  long ReadFile(char* out, size_t size);
   bool Refill();
   long ReadDecoded(char* out, size_t size);
   void Start();
 
   InputFile* file_;
+  uint64_t file_bytes_ = 0;
   bool started_ = false;
   char line_end_ = '\n';
   std::unique_ptr<Utf16Decoder> utf16_;  // Null unless the playlist is UTF-16.

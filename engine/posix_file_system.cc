@@ -23,7 +23,7 @@ namespace {
 
 class FdInputFile : public InputFile {
  public:
-  FdInputFile(int fd, off_t size) : fd_(fd), left_(size) {}
+  FdInputFile(int fd, off_t size) : fd_(fd), size_(size), left_(size) {}
   ~FdInputFile() override { close(fd_); }
 
   long Read(char* buffer, size_t size) override {
@@ -40,8 +40,11 @@ class FdInputFile : public InputFile {
     return static_cast<long>(count);
   }
 
+  uint64_t Size() const override { return static_cast<uint64_t>(size_); }
+
  private:
   int fd_;
+  off_t size_;
   off_t left_;
 };
 

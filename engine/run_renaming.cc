@@ -1,5 +1,6 @@
 #include "run_renaming.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -33,14 +34,26 @@ using EntryStep = void (*)(FileSystem*, const EntryLine&, int32_t*, RunLog*);
 
 // Reads the playlist to its end, handing every entry line to `step`, then
 // ends the run with its message. Returns the message to show.
-const char* RunPlaylist(FileSystem* fs, EntryStep step, int32_t* failure_count,
-                        RunLog* log) {
+const char* RunPlaylist(DialogHost* dialog, FileSystem* fs, EntryStep step,
+                        int32_t* failure_count, RunLog* log) {
   std::unique_ptr<InputFile> playlist = fs->OpenPlaylist(PlaylistPath);
   EntryNumber = 0;
   if (!playlist) return kMessageCannotOpen;
 
+  // Progress is told in steps of a thousandth of the playlist, so that a
+  // line costs one comparison and the dialog hears of it ~1,000 times.
   PlaylistReader reader(playlist.get());
+  const uint64_t size = playlist->Size();
+  const uint64_t progress_step = size / 1000 + 1;
+  uint64_t next_progress = size > 0 ? 0 : UINT64_MAX;
+  auto show_progress = [&] {
+    uint64_t done = std::min(reader.Position(), size);
+    dialog->ShowProgress(done, size);
+    next_progress = done + progress_step;
+  };
+
   for (;;) {
+    if (reader.Position() >= next_progress) show_progress();
     size_t length = 0;
     bool whole = true;
     PlaylistReader::Status status =
@@ -60,6 +73,8 @@ const char* RunPlaylist(FileSystem* fs, EntryStep step, int32_t* failure_count,
     step(fs, EntryLine{std::string_view(LineBuffer, length), whole},
          failure_count, log);
   }
+
+  if (size > 0) show_progress();
 
   // The renames reach the medium before the log is closed or deleted: on
   // some media closing a written file starts a write-back that would carry
@@ -90,10 +105,10 @@ void RunRenaming(DialogHost* dialog, FileSystem* fs) {
   } else {
     switch (dialog->CheckedRadioButton(kIdNumberMode, kIdRestoreMode)) {
       case kIdNumberMode:
-        message = RunPlaylist(fs, NumberEntry, &failure_count, &log);
+        message = RunPlaylist(dialog, fs, NumberEntry, &failure_count, &log);
         break;
       case kIdRestoreMode:
-        message = RunPlaylist(fs, RestoreEntry, &failure_count, &log);
+        message = RunPlaylist(dialog, fs, RestoreEntry, &failure_count, &log);
         break;
       default:
         message = kMessageNoMode;

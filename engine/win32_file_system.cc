@@ -20,7 +20,7 @@ namespace {
 
 class CrtInputFile : public InputFile {
  public:
-  CrtInputFile(int fd, long long size) : fd_(fd), left_(size) {}
+  CrtInputFile(int fd, long long size) : fd_(fd), size_(size), left_(size) {}
   ~CrtInputFile() override { _close(fd_); }
 
   long Read(char* buffer, size_t size) override {
@@ -35,8 +35,11 @@ class CrtInputFile : public InputFile {
     return count;
   }
 
+  uint64_t Size() const override { return static_cast<uint64_t>(size_); }
+
  private:
   int fd_;
+  long long size_;
   long long left_;
 };
 

@@ -3,6 +3,7 @@
 #ifndef QUENBY_TESTS_FAKE_DIALOG_H_
 #define QUENBY_TESTS_FAKE_DIALOG_H_
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -35,7 +36,14 @@ class FakeDialog : public DialogHost {
                     std::to_string(last));
     return mode;
   }
+  // Each ShowProgress as done and total; a message shown ends the list
+  // with {-1, -1}.
+  std::vector<std::pair<int64_t, int64_t>> progress;
+  void ShowProgress(uint64_t done, uint64_t total) override {
+    progress.emplace_back(done, total);
+  }
   void ShowMessage(const std::string& text) override {
+    progress.emplace_back(-1, -1);
     calls.push_back("message");
     messages.push_back(text);
     if (on_message) on_message();
@@ -46,6 +54,7 @@ class FakeDialog : public DialogHost {
     mode = checked_mode;
     calls.clear();
     messages.clear();
+    progress.clear();
     RunRenaming(this, fs);
   }
 

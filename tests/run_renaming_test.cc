@@ -303,6 +303,43 @@ TEST_F(RunRenamingTest, EntriesPastOneMillionAreLeftAlone) {
   EXPECT_EQ(last, log.substr(log.size() - last.size()));
 }
 
+// The dialog hears how much of the playlist was read: rising to all of it,
+// a thousand times at most, and nothing once the message is up.
+TEST_F(RunRenamingTest, ProgressRisesThroughThePlaylistBeforeTheMessage) {
+  std::string long_list;
+  for (int i = 0; i < 5000; ++i) long_list += "#EXTINF:1,x\nC:\\M\\x\n";
+  const struct {
+    const char* name;
+    std::string list;
+    int64_t last;  // The last progress told, of the list's size.
+  } cases[] = {
+      {"one line", "C:\\M\\a.mp3", 10},
+      {"5,000 entries", long_list, static_cast<int64_t>(long_list.size())},
+      {"UTF-16", std::string("\xFF\xFE" "a\0\n\0b\0", 8), 8},
+      {"empty", "", -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs.files[kList] = c.list;
+    Run(kIdRestoreMode);
+    const auto& progress = dialog.progress;
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(std::make_pair(int64_t{-1}, int64_t{-1}), progress.back());
+    EXPECT_LE(progress.size(), 1002u);
+    if (c.last < 0) {
+      EXPECT_EQ(1u, progress.size());
+      continue;
+    }
+    ASSERT_GE(progress.size(), 3u);
+    EXPECT_EQ(std::make_pair(int64_t{0}, c.last), progress.front());
+    EXPECT_EQ(std::make_pair(c.last, c.last), progress[progress.size() - 2]);
+    for (size_t i = 1; i + 1 < progress.size(); ++i) {
+      EXPECT_EQ(c.last, progress[i].second);
+      EXPECT_LE(progress[i - 1].first, progress[i].first);
+    }
+  }
+}
+
 TEST_F(RunRenamingTest, ARunStartsCountingAfresh) {
   fs.files[kList] = "C:\\M\\a\n";
   fs.rename_does_nothing = true;
