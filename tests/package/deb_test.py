@@ -30,6 +30,8 @@ EXPECTED_FILES = {
     "usr/share/applications/Quenby.desktop": "-rw-r--r--",
     "usr/share/doc/quenby/changelog.gz": "-rw-r--r--",
     "usr/share/doc/quenby/copyright": "-rw-r--r--",
+    # README.md, larger than 4 KiB, which debhelper compresses.
+    "usr/share/doc/quenby/README.md.gz": "-rw-r--r--",
     "usr/share/icons/hicolor/scalable/apps/quenby.svg": "-rw-r--r--",
     "usr/share/man/man1/Quenby.1.gz": "-rw-r--r--",
     METAINFO: "-rw-r--r--",

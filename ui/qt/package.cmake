@@ -20,6 +20,7 @@ add_custom_command(
   DEPENDS ${deb_sources} ${QUENBY_DEB_DIR}-sources.txt
           ${PROJECT_SOURCE_DIR}/CMakeLists.txt
           ${PROJECT_SOURCE_DIR}/LICENSE
+          ${PROJECT_SOURCE_DIR}/README.md
           ${PROJECT_SOURCE_DIR}/scripts/build-deb.sh
   COMMENT "Building the Debian package with dpkg-buildpackage"
   VERBATIM
