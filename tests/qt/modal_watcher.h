@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "QuenbyDlg.h"
+
 // Calls `handler` with each modal window or popup that shows up until it
 // returns true; from then on the watcher does nothing.
 class ModalWatcher {
@@ -54,7 +56,7 @@ struct SeenMessage {
 };
 
 // Clicks `button` and reads and closes, with its OK button, the message
-// box that the click brings up.
+// box that the click brings up; returns once the run it ended is over.
 inline SeenMessage ClickForMessage(QAbstractButton* button) {
   SeenMessage seen;
   ModalWatcher watcher([&seen](QWidget* window) {
@@ -72,6 +74,9 @@ inline SeenMessage ClickForMessage(QAbstractButton* button) {
     return true;
   });
   QTest::mouseClick(button, Qt::LeftButton);
+  auto* dialog = qobject_cast<CQuenbyDlg*>(button->window());
+  // A box that never comes shows as not shown.
+  (void)QTest::qWaitFor([&] { return watcher.done() && !(dialog && dialog->IsRunning()); }, 30000);
   return seen;
 }
 
