@@ -204,8 +204,9 @@ void CQuenbyDlg::OnRun() {
   // run anyway.
   if (m_run != nullptr) return;
   m_run = new DialogRun(this, m_fileSystem);
-  connect(m_run, &DialogRun::ended, this, [this] {
+  connect(m_run, &QThread::finished, this, [this] {
     m_run->deleteLater();
     m_run = nullptr;
   });
+  m_run->start();
 }

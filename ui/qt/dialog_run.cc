@@ -7,19 +7,17 @@
 #include "run_renaming.h"
 
 DialogRun::DialogRun(QWidget* dialog, quenby::FileSystem* fs)
-    : blocker_(dialog), host_(dialog) {
-  thread_.reset(QThread::create([this, fs] {
-    if (fs != nullptr) {
-      quenby::RunRenaming(&host_, fs);
-      return;
-    }
-    quenby::PosixFileSystem disk;
-    quenby::RunRenaming(&host_, &disk);
-  }));
-  connect(thread_.get(), &QThread::finished, this, &DialogRun::ended);
-  thread_->start();
-}
+    : blocker_(dialog), host_(dialog), fs_(fs) {}
 
 DialogRun::~DialogRun() {
-  while (!thread_->wait(QDeadlineTimer(10))) QCoreApplication::processEvents();
+  while (!wait(QDeadlineTimer(10))) QCoreApplication::processEvents();
+}
+
+void DialogRun::run() {
+  if (fs_ != nullptr) {
+    quenby::RunRenaming(&host_, fs_);
+    return;
+  }
+  quenby::PosixFileSystem disk;
+  quenby::RunRenaming(&host_, &disk);
 }

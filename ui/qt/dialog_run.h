@@ -4,9 +4,6 @@
 #ifndef QUENBY_UI_QT_DIALOG_RUN_H_
 #define QUENBY_UI_QT_DIALOG_RUN_H_
 
-#include <memory>
-
-#include <QObject>
 #include <QThread>
 #include <QWidget>
 
@@ -14,24 +11,21 @@
 #include "input_blocker.h"
 #include "qt_dialog_host.h"
 
-class DialogRun : public QObject {
-  Q_OBJECT
-
+class DialogRun : public QThread {
  public:
-  // Starts the run on `dialog` through `fs`, or through the disk's own
-  // file system when `fs` is null.
+  // A run on `dialog` through `fs`, or through the disk's own file system
+  // when `fs` is null; the dialog takes no input from now on.
   DialogRun(QWidget* dialog, quenby::FileSystem* fs);
   // Waits for the run to end, serving its calls to the dialog meanwhile.
   ~DialogRun() override;
 
- signals:
-  // On the dialog's thread, once the run has returned.
-  void ended();
+ protected:
+  void run() override;
 
  private:
   InputBlocker blocker_;
   QtDialogHost host_;
-  std::unique_ptr<QThread> thread_;
+  quenby::FileSystem* fs_;
 };
 
 #endif  // QUENBY_UI_QT_DIALOG_RUN_H_
