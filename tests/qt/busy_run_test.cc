@@ -1,16 +1,35 @@
 // A run that takes its time: meanwhile the dialog's timers fire and it
 // repaints, the busy cursor shows, and no input is acted on, neither then
 // nor once the run is over; the run ends with exactly one message box.
-#include <QMenu>
+#include <atomic>
+
 #include <QMessageBox>
+#include <QSemaphore>
 #include <QTest>
 #include <QTimer>
 
-#include "blocking_file_system.h"
 #include "dialog_fixture.h"
+#include "memory_file_system.h"
 #include "modal_watcher.h"
 
 namespace {
+
+// Renames wait until the test lets them go.
+class BlockingFileSystem : public quenby::MemoryFileSystem {
+ public:
+  bool Rename(const std::string& from, const std::string& to) override {
+    waiting = true;
+    released_.acquire();
+    released_.release();  // for the next one
+    waiting = false;
+    return MemoryFileSystem::Rename(from, to);
+  }
+  void Release() { if (released_.available() == 0) released_.release(); }
+  std::atomic<bool> waiting{false};
+
+ private:
+  QSemaphore released_;
+};
 
 class PaintCounter : public QObject {
  public:
@@ -34,8 +53,7 @@ struct WindowCounter {
     ++windows;
     if (auto* box = qobject_cast<QMessageBox*>(window)) {
       ++boxes;
-      const QCursor* cursor = QApplication::overrideCursor();
-      wait_cursor_in_box = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+      wait_cursor_in_box = WaitCursorOn();
       QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     } else {
       window->close();
@@ -43,11 +61,6 @@ struct WindowCounter {
     return false;
   }};
 };
-
-bool WaitCursorOn() {
-  const QCursor* cursor = QApplication::overrideCursor();
-  return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
-}
 
 // Through the window, as the window system delivers a click.
 void ClickAt(CQuenbyDlg* dialog, QWidget* control, Qt::MouseButton button = Qt::LeftButton) {
@@ -133,7 +146,7 @@ bool BusyRunTest::StartBlockedRun() {
   fixture_->PathField()->setFocus();
   dialog()->setResult(-1);
   fixture_->Button(quenby::kIdRun)->click();
-  return QTest::qWaitFor([this] { return fs_->Waiting(); }, 10000);
+  return QTest::qWaitFor([this] { return fs_->waiting.load(); }, 10000);
 }
 
 void BusyRunTest::CheckUnchanged() {
@@ -163,7 +176,7 @@ void BusyRunTest::aliveWhileRunWorks() {
   PaintCounter counter(dialog());
   dialog()->update();
   QTRY_VERIFY(counter.paints > 0);
-  QVERIFY(fs_->Waiting());
+  QVERIFY(fs_->waiting);
   QCOMPARE(windows.windows, 0);
 
   QVERIFY(FinishRun());
@@ -186,7 +199,7 @@ void BusyRunTest::inputIgnored() {
   kInputs[input].give(fixture_.get());
   QTest::qWait(30);
   CheckUnchanged();
-  QVERIFY(fs_->Waiting());
+  QVERIFY(fs_->waiting);
   QCOMPARE(windows.windows, 0);
 
   // Nothing held back comes out once the run is over.

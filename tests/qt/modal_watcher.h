@@ -44,6 +44,11 @@ class ModalWatcher {
   bool done_ = false;
 };
 
+inline bool WaitCursorOn() {
+  const QCursor* cursor = QApplication::overrideCursor();
+  return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+}
+
 // A message box as the user saw it.
 struct SeenMessage {
   bool shown = false;
@@ -56,10 +61,12 @@ struct SeenMessage {
 };
 
 // Clicks `button` and reads and closes, with its OK button, the message
-// box that the click brings up; returns once the run it ended is over.
-inline SeenMessage ClickForMessage(QAbstractButton* button) {
+// box that the click brings up, after calling `while_shown`; returns once
+// the run it ended is over.
+inline SeenMessage ClickForMessage(QAbstractButton* button,
+                                   const std::function<void()>& while_shown = {}) {
   SeenMessage seen;
-  ModalWatcher watcher([&seen](QWidget* window) {
+  ModalWatcher watcher([&](QWidget* window) {
     auto* box = qobject_cast<QMessageBox*>(window);
     if (box == nullptr) return false;
     seen.shown = true;
@@ -68,8 +75,8 @@ inline SeenMessage ClickForMessage(QAbstractButton* button) {
     seen.icon = box->icon();
     seen.buttons = box->buttons().size();
     seen.owner = box->parentWidget();
-    const QCursor* cursor = QApplication::overrideCursor();
-    seen.wait_cursor = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+    seen.wait_cursor = WaitCursorOn();
+    if (while_shown) while_shown();
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     return true;
   });
