@@ -11,7 +11,7 @@ WINDOWS_TEST_ARCH = $(shell /usr/lib/wine/wine --version >/dev/null 2>&1 \
 	&& echo i686 || echo x86_64)
 
 .PHONY: all deps configure build test run package screenshot bench fuzz \
-	clean windows windows-dist windows-test test-vm
+	ping-latency clean windows windows-dist windows-test test-vm
 
 all: build
 
@@ -81,6 +81,13 @@ screenshot: build
 # Timing against the bare system calls and the usual scripts; takes minutes.
 bench: build
 	$(BUILD)/bench/quenby_bench
+
+# The Qt dialog's longest wait for a window manager's ping during a long
+# numbering run of real files, on Xvfb; a minute or two.
+PING_ENTRIES ?= 1000000
+ping-latency: build
+	xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb \
+	  $(BUILD)/bench/ping_latency $(PING_ENTRIES)
 
 # Each fuzzer for FUZZ_SECONDS, keeping what it learns in $(BUILD)/fuzz/long-*.
 FUZZ_SECONDS ?= 600

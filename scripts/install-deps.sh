@@ -7,7 +7,7 @@ set -eu
 
 packages="cmake make g++ libgtest-dev python3 locales
 dosfstools mtools fusefat fuse3
-qt6-base-dev xvfb xauth dpkg-dev file
+qt6-base-dev xvfb xauth dpkg-dev file dbus
 debhelper lintian desktop-file-utils appstream librsvg2-bin
 clang-14 libclang-rt-14-dev valgrind
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"

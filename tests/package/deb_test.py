@@ -119,6 +119,8 @@ class ContentsTest(PackageTest):
         needed = re.findall(r"^\s*NEEDED\s+(\S+)$",
                             run("objdump", "-p", program).stdout, re.M)
         self.assertIn("libQt6Widgets.so.6", needed)
+        # The task bar's progress goes through Qt's own D-Bus module.
+        self.assertIn("libQt6DBus.so.6", needed)
         where = dict(re.findall(r"^\s*(\S+) => (/\S+)",
                                 run("ldd", program).stdout, re.M))
         owners = set()

@@ -12,12 +12,14 @@
 #include "QuenbyDlg.h"
 #include "dialog_host.h"
 #include "dialog_items.h"
+#include "file_system.h"
 #include "run_state.h"
 #include "temp_dir.h"
 
 class DialogFixture {
  public:
-  DialogFixture() : dialog_(new CQuenbyDlg) {
+  // Runs go through `fs` when given, else to the disk.
+  explicit DialogFixture(quenby::FileSystem* fs = nullptr) : dialog_(new CQuenbyDlg(nullptr, fs)) {
     quenby::PlaylistPath.clear();
     dialog_->show();
     dialog_->activateWindow();

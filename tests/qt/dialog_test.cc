@@ -349,7 +349,7 @@ void DialogTest::messageBoxIsAccessible() {
     return true;
   });
   QTest::mouseClick(fixture_->Button(quenby::kIdRun), Qt::LeftButton);
-  QVERIFY(watcher.done());
+  QTRY_VERIFY(watcher.done());
   QVERIFY2(texts.contains(QString(quenby::kMessageNotReadable)), texts.join('|').toUtf8());
 }
 

@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "QuenbyDlg.h"
+
 // Calls `handler` with each modal window or popup that shows up until it
 // returns true; from then on the watcher does nothing.
 class ModalWatcher {
@@ -42,6 +44,11 @@ class ModalWatcher {
   bool done_ = false;
 };
 
+inline bool WaitCursorOn() {
+  const QCursor* cursor = QApplication::overrideCursor();
+  return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+}
+
 // A message box as the user saw it.
 struct SeenMessage {
   bool shown = false;
@@ -54,10 +61,12 @@ struct SeenMessage {
 };
 
 // Clicks `button` and reads and closes, with its OK button, the message
-// box that the click brings up.
-inline SeenMessage ClickForMessage(QAbstractButton* button) {
+// box that the click brings up, after calling `while_shown`; returns once
+// the run it ended is over.
+inline SeenMessage ClickForMessage(QAbstractButton* button,
+                                   const std::function<void()>& while_shown = {}) {
   SeenMessage seen;
-  ModalWatcher watcher([&seen](QWidget* window) {
+  ModalWatcher watcher([&](QWidget* window) {
     auto* box = qobject_cast<QMessageBox*>(window);
     if (box == nullptr) return false;
     seen.shown = true;
@@ -66,12 +75,15 @@ inline SeenMessage ClickForMessage(QAbstractButton* button) {
     seen.icon = box->icon();
     seen.buttons = box->buttons().size();
     seen.owner = box->parentWidget();
-    const QCursor* cursor = QApplication::overrideCursor();
-    seen.wait_cursor = cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+    seen.wait_cursor = WaitCursorOn();
+    if (while_shown) while_shown();
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
     return true;
   });
   QTest::mouseClick(button, Qt::LeftButton);
+  auto* dialog = qobject_cast<CQuenbyDlg*>(button->window());
+  // A box that never comes shows as not shown.
+  (void)QTest::qWaitFor([&] { return watcher.done() && !(dialog && dialog->IsRunning()); }, 30000);
   return seen;
 }
 

@@ -16,13 +16,11 @@
 
 #include "dialog_host.h"
 #include "dialog_items.h"
+#include "dialog_run.h"
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "playlist_file_dialog.h"
-#include "posix_file_system.h"
-#include "qt_dialog_host.h"
 #include "resources.h"
-#include "run_renaming.h"
 #include "run_state.h"
 
 namespace {
@@ -64,11 +62,11 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | kFixedCapti
   ok->setFocus();
 }
 
-CQuenbyDlg::CQuenbyDlg(QWidget* parent)
+CQuenbyDlg::CQuenbyDlg(QWidget* parent, quenby::FileSystem* fs)
     // A window of its own rather than a dialog, so that it gets its own
     // task-bar entry.
     : QDialog(parent, Qt::Window | kFixedCaption), m_hIcon(LoadAppIcon()),
-      m_systemMenu(new QMenu(this)) {
+      m_systemMenu(new QMenu(this)), m_fileSystem(fs) {
   setWindowTitle(QStringLiteral("Quenby Playlist Maker 2.0"));
   setFont(DialogFont());
 
@@ -197,8 +195,18 @@ void CQuenbyDlg::OnBrowse() {
                                            static_cast<int>(quenby::PlaylistPath.size())));
 }
 
+CQuenbyDlg::~CQuenbyDlg() {
+  delete m_run;
+}
+
 void CQuenbyDlg::OnRun() {
-  QtDialogHost host(this);
-  quenby::PosixFileSystem fs;
-  quenby::RunRenaming(&host, &fs);
+  // A run's globals serve one run at a time; input is not taken during a
+  // run anyway.
+  if (m_run != nullptr) return;
+  m_run = new DialogRun(this, m_fileSystem);
+  connect(m_run, &QThread::finished, this, [this] {
+    m_run->deleteLater();
+    m_run = nullptr;
+  });
+  m_run->start();
 }

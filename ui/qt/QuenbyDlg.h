@@ -6,6 +6,10 @@
 #include <QIcon>
 #include <QMenu>
 
+#include "file_system.h"
+
+class DialogRun;
+
 class CAboutDlg : public QDialog {
   Q_OBJECT
 
@@ -17,7 +21,14 @@ class CQuenbyDlg : public QDialog {
   Q_OBJECT
 
  public:
-  explicit CQuenbyDlg(QWidget* parent = nullptr);
+  // Runs rename through `fs`, or through the disk's own file system when
+  // it is null.
+  explicit CQuenbyDlg(QWidget* parent = nullptr, quenby::FileSystem* fs = nullptr);
+  // Waits for a run that is still on.
+  ~CQuenbyDlg() override;
+
+  // From the Run click until the run has returned.
+  bool IsRunning() const { return m_run != nullptr; }
 
   // The window menu's commands: About, else the window's own (Close).
   void OnSysCommand(unsigned nID);
@@ -38,6 +49,8 @@ class CQuenbyDlg : public QDialog {
 
   QIcon m_hIcon;
   QMenu* m_systemMenu;  // Owned by the dialog, which it pops up over.
+  quenby::FileSystem* m_fileSystem;
+  DialogRun* m_run = nullptr;
 };
 
 #endif  // QUENBY_UI_QT_QUENBYDLG_H_
