@@ -7,6 +7,7 @@
 
 #include "fat_names.h"
 #include "fat_order.h"
+#include "numbered_path.h"
 #include "vfat_slots.h"
 
 namespace quenby {
@@ -74,7 +75,7 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
   if (old_key != from->names_.end() && --old_key->second == 0)
     from->names_.erase(old_key);
   ++names_[FatNameKey(new_name)];
-  if (!numbered_ && from == this && NumbersName(old_name, new_name))
+  if (!numbered_ && from == this && IsNumberedPathOf(old_name, new_name))
     numbered_ = true;
 
   // vfat writes the new entry with no clusters and attaches the file to it
