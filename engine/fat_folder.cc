@@ -13,16 +13,16 @@
 namespace quenby {
 
 FatFolder::FatFolder(const std::string& path,
-                     const std::vector<RunFile>& run_files)
+                     const RunFiles& run_files)
     : path_(path) {
   fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) return;
-  for (const RunFile& file : run_files) {
+  for (const RunFile* file : {&run_files.playlist, &run_files.log}) {
     struct stat info;
-    if (!file.name.empty() &&
-        fstatat(fd_, file.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        info.st_dev == file.device && info.st_ino == file.inode)
-      fixed_.insert(file.name);
+    if (!file->name.empty() &&
+        fstatat(fd_, file->name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        info.st_dev == file->device && info.st_ino == file->inode)
+      fixed_.insert(file->name);
   }
   // A staging folder that a run cut short left is emptied first.
   Order(false);

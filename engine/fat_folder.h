@@ -23,12 +23,18 @@ struct RunFile {
   ino_t inode = 0;
 };
 
+// The run's playlist and log.
+struct RunFiles {
+  RunFile playlist;
+  RunFile log;
+};
+
 class FatFolder {
  public:
   // Opens the folder at `path` and reads its names. A staging folder that a
   // run cut short left there is emptied into it first. `run_files` stay
   // where they stand.
-  FatFolder(const std::string& path, const std::vector<RunFile>& run_files);
+  FatFolder(const std::string& path, const RunFiles& run_files);
   ~FatFolder();
   FatFolder(const FatFolder&) = delete;
   FatFolder& operator=(const FatFolder&) = delete;

@@ -32,8 +32,8 @@ class RunMedia {
     FatFolder* fat = nullptr;  // On the kernel's vfat only.
   };
 
-  // The playlist and the log that the run has open, the first and second.
-  std::vector<RunFile> run_files = std::vector<RunFile>(2);
+  // The playlist and the log that the run has open.
+  RunFiles run_files;
 
   RunMedia() = default;
   ~RunMedia() { Forget(); }
