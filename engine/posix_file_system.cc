@@ -149,12 +149,6 @@ void SlashesForBackslashes(std::string* path) {
 
 }  // namespace
 
-std::string ToPosixPath(const std::string& entry_path) {
-  std::string path = entry_path;
-  SlashesForBackslashes(&path);
-  return path;
-}
-
 bool EntryToPosixPath(const std::string& entry, const CodePage* code_page,
                       std::string* path) {
   if (IsFileUrl(entry)) {

@@ -12,9 +12,6 @@
 
 namespace quenby {
 
-// Playlist entries are Windows paths; here each backslash becomes a slash.
-std::string ToPosixPath(const std::string& entry_path);
-
 // The native path that an entry names: a file: URL's local path, or the
 // entry itself, read in `code_page` (null: as written) and written in
 // UTF-8, as Linux names files, and with slashes for backslashes. False when

@@ -1,4 +1,5 @@
 #include "posix_file_system.h"
+#include "posix_path.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
