@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "code_page.h"
 #include "file_system.h"
-#include "run_media.h"
+#include "posix_code_page.h"
+#include "posix_run_media.h"
 
 namespace quenby {
 

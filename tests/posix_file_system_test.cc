@@ -1,5 +1,4 @@
 #include "posix_file_system.h"
-#include "posix_path.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -10,6 +9,7 @@
 
 #include "entry_path.h"
 #include "fake_dialog.h"
+#include "posix_path.h"
 #include "run_renaming.h"
 #include "temp_dir.h"
 #include "utf16_bytes.h"

@@ -1,8 +1,8 @@
 // A folder on the kernel's vfat as one run sees it: the names it holds,
 // read once and kept up to date as the run renames in it, and the way a
 // rename there is put on the stick before the next one.
-#ifndef QUENBY_ENGINE_FAT_FOLDER_H_
-#define QUENBY_ENGINE_FAT_FOLDER_H_
+#ifndef QUENBY_ENGINE_POSIX_FAT_FOLDER_H_
+#define QUENBY_ENGINE_POSIX_FAT_FOLDER_H_
 
 #include <sys/types.h>
 
@@ -80,4 +80,4 @@ class FatFolder {
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_FAT_FOLDER_H_
+#endif  // QUENBY_ENGINE_POSIX_FAT_FOLDER_H_

@@ -1,4 +1,4 @@
-#include "run_media.h"
+#include "posix_run_media.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>

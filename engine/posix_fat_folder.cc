@@ -1,14 +1,14 @@
-#include "fat_folder.h"
+#include "posix_fat_folder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fat_names.h"
 #include "fat_order.h"
 #include "numbered_path.h"
-#include "vfat_slots.h"
+#include "posix_fat_names.h"
+#include "posix_vfat_slots.h"
 
 namespace quenby {
 
