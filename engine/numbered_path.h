@@ -1,5 +1,6 @@
 // The numbered name of a playlist entry: the contract between numbering and
-// number removal, which must both form exactly the same path.
+// number removal, which must both form exactly the same path, and the order
+// step, which reads the number back.
 #ifndef QUENBY_ENGINE_NUMBERED_PATH_H_
 #define QUENBY_ENGINE_NUMBERED_PATH_H_
 
