@@ -6,7 +6,7 @@
 
 #include "numbered_path.h"
 #include "playlist_text.h"
-#include "posix_file_system.h"
+#include "posix_path.h"
 
 namespace quenby {
 

@@ -36,6 +36,7 @@
 #include "measure.h"
 #include "numbered_path.h"
 #include "posix_file_system.h"
+#include "posix_path.h"
 #include "run_renaming.h"
 
 namespace quenby {

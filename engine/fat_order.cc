@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <set>
 
+#include "numbered_path.h"
+
 namespace quenby {
 
 namespace {
@@ -12,19 +14,6 @@ constexpr int64_t kSlot = 32;  // Bytes a directory slot takes.
 constexpr int kMostPlaceholders = 99999;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The order number that `name` begins with, or -1.
-long OrderNumber(std::string_view name) {
-  if (name.size() < 6) return -1;
-  long number = 0;
-  for (size_t i = 0; i < 6; ++i) {
-    if (!IsDigit(name[i])) return -1;
-    number = number * 10 + (name[i] - '0');
-  }
-  // Entry 1,000,000 carries seven digits.
-  if (name.compare(0, 7, "1000000") == 0) return 1000000;
-  return number;
-}
 
 std::string PlaceholderName(int number) {
   char name[32];
@@ -229,20 +218,13 @@ bool IsPlaceholderName(const std::string& name) {
   return true;
 }
 
-bool NumbersName(std::string_view old_name, std::string_view new_name) {
-  size_t digits = new_name.size() - old_name.size();
-  return new_name.size() > old_name.size() && (digits == 6 || digits == 7) &&
-         new_name.substr(digits) == old_name &&
-         OrderNumber(new_name) >= 0;
-}
-
 std::vector<std::string> WantedOrder(const std::vector<std::string>& files) {
   std::vector<std::string> numbered, others;
   for (const std::string& name : files)
-    (OrderNumber(name) >= 0 ? numbered : others).push_back(name);
+    (ReadOrderNumber(name) >= 0 ? numbered : others).push_back(name);
   std::stable_sort(numbered.begin(), numbered.end(),
                    [](const std::string& a, const std::string& b) {
-                     return OrderNumber(a) < OrderNumber(b);
+                     return ReadOrderNumber(a) < ReadOrderNumber(b);
                    });
   numbered.insert(numbered.end(), others.begin(), others.end());
   return numbered;

@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <set>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quenby {
@@ -80,13 +79,9 @@ struct OrderOutcome {
   std::vector<std::string> stranded;
 };
 
-// Whether renaming `old_name` to `new_name` (last parts) put an order
-// number in front of it.
-bool NumbersName(std::string_view old_name, std::string_view new_name);
-
 // The order wanted for `files` (in the order they stand now): the names
-// that begin with an order number, in number order, then the others as
-// they stand.
+// that begin with an order number (ReadOrderNumber), in number order, then
+// the others as they stand.
 std::vector<std::string> WantedOrder(const std::vector<std::string>& files);
 
 // Puts the folder's files in the wanted order: numbered files first, in

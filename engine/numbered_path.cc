@@ -66,8 +66,8 @@ bool FindOrderPrefix(std::string_view line, std::string_view numbered,
   return prefix->find_first_not_of("0123456789") == std::string_view::npos;
 }
 
-}  // namespace
-
+// Sets `out` to `line` with `prefix` where MakeNumberedPath puts the entry
+// number.
 void PutOrderPrefix(std::string_view line, std::string_view prefix,
                     std::string* out) {
   size_t name_start = NameStart(line);
@@ -79,11 +79,30 @@ void PutOrderPrefix(std::string_view line, std::string_view prefix,
   line.copy(to, line.size() - name_start, name_start);
 }
 
+}  // namespace
+
 void MakeNumberedPath(std::string_view line, uint32_t entry_number,
                       std::string* out) {
   char prefix[8];
   size_t prefix_length = OrderPrefix(entry_number, prefix);
   PutOrderPrefix(line, std::string_view(prefix, prefix_length), out);
+}
+
+long ReadOrderNumber(std::string_view name) {
+  if (name.size() < 6) return -1;
+  long number = 0;
+  for (size_t i = 0; i < 6; ++i) {
+    if (name[i] < '0' || name[i] > '9') return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  // The one prefix of seven digits.
+  if (name.compare(0, 7, "1000000") == 0) return kLastNumberedEntry;
+  return number;
+}
+
+bool IsNumberedPathOf(std::string_view line, std::string_view numbered) {
+  std::string_view prefix;
+  return FindOrderPrefix(line, numbered, &prefix);
 }
 
 void KeepOrderPrefixInFront(std::string_view from, std::string_view to,

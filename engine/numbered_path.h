@@ -1,5 +1,6 @@
 // The numbered name of a playlist entry: the contract between numbering and
-// number removal, which must both form exactly the same path.
+// number removal, which must both form exactly the same path, and the order
+// step, which reads the number back.
 #ifndef QUENBY_ENGINE_NUMBERED_PATH_H_
 #define QUENBY_ENGINE_NUMBERED_PATH_H_
 
@@ -31,10 +32,17 @@ size_t OrderPrefix(uint32_t entry_number, char out[8]);
 void MakeNumberedPath(std::string_view line, uint32_t entry_number,
                       std::string* out);
 
-// Sets `out` to `line` with `prefix` where MakeNumberedPath puts the entry
-// number.
-void PutOrderPrefix(std::string_view line, std::string_view prefix,
-                    std::string* out);
+// The entry number that a file's name (a path's last part) begins with, read
+// back as MakeNumberedPath wrote it: its first six digits, or 1000000 for a
+// name that begins with those seven; -1 when it does not begin with six
+// digits. A name of the user's own that begins with six digits reads as
+// numbered too. Entry 100000 on a name that begins with "0" reads as
+// 1000000: the name alone cannot tell them apart.
+long ReadOrderNumber(std::string_view name);
+
+// Whether `numbered` is `line` with six or seven digits where
+// MakeNumberedPath puts the order prefix.
+bool IsNumberedPathOf(std::string_view line, std::string_view numbered);
 
 // For a reading of two names in which a 0x5C byte may be part of a
 // character (Shift_JIS): MakeNumberedPath, byte by byte, puts the prefix

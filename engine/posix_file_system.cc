@@ -102,8 +102,9 @@ int OpenRegularFile(const char* path, int flags, off_t* size = nullptr) {
   return fd;
 }
 
-}  // namespace
-
+// The rename behind PosixFileSystem::Rename, on native paths: atomic where
+// the file system offers a no-replace rename, and never replacing elsewhere
+// (the letter case that the kernel's vfat may miss is the caller's to check).
 bool RenameNoReplace(const char* from, const char* to) {
   if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
     return true;
@@ -118,6 +119,8 @@ bool RenameNoReplace(const char* from, const char* to) {
   return RenameIfFree(from, to);
 }
 
+}  // namespace
+
 bool PosixFileSystem::IsReadable(const std::string& path) {
   return access(path.c_str(), R_OK) == 0;
 }
@@ -128,7 +131,7 @@ std::unique_ptr<InputFile> PosixFileSystem::OpenPlaylist(
   off_t size = 0;
   int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC,
                            &size);
-  Remember(0, path, fd);
+  Remember(&media_.run_files.playlist, path, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdInputFile>(fd, size);
 }
@@ -145,12 +148,6 @@ void SlashesForBackslashes(std::string* path) {
 }
 
 }  // namespace
-
-std::string ToPosixPath(const std::string& entry_path) {
-  std::string path = entry_path;
-  SlashesForBackslashes(&path);
-  return path;
-}
 
 bool EntryToPosixPath(const std::string& entry, const CodePage* code_page,
                       std::string* path) {
@@ -181,15 +178,14 @@ const char* LastPart(const std::string& path) {
 
 }  // namespace
 
-void PosixFileSystem::Remember(size_t which, const std::string& path,
+void PosixFileSystem::Remember(RunFile* file, const std::string& path,
                                int fd) {
-  RunFile& file = media_.run_files[which];
   struct stat info;
-  file = RunFile();
+  *file = RunFile();
   if (fd < 0 || fstat(fd, &info) != 0) return;
-  file.name = LastPart(path);
-  file.device = info.st_dev;
-  file.inode = info.st_ino;
+  file->name = LastPart(path);
+  file->device = info.st_dev;
+  file->inode = info.st_ino;
 }
 
 bool PosixFileSystem::IsOpenFile(const std::string& path) const {
@@ -198,15 +194,16 @@ bool PosixFileSystem::IsOpenFile(const std::string& path) const {
   const char* name = LastPart(path);
   size_t length = strlen(name);
   bool named = false;
-  for (const RunFile& file : media_.run_files)
-    named = named || (!file.name.empty() && length == file.name.size() &&
-                      strcasecmp(name, file.name.c_str()) == 0);
+  const RunFiles& files = media_.run_files;
+  for (const RunFile* file : {&files.playlist, &files.log})
+    named = named || (!file->name.empty() && length == file->name.size() &&
+                      strcasecmp(name, file->name.c_str()) == 0);
   if (!named) return false;
   struct stat info;
   if (lstat(path.c_str(), &info) != 0) return false;
-  for (const RunFile& file : media_.run_files)
-    if (!file.name.empty() && info.st_dev == file.device &&
-        info.st_ino == file.inode)
+  for (const RunFile* file : {&files.playlist, &files.log})
+    if (!file->name.empty() && info.st_dev == file->device &&
+        info.st_ino == file->inode)
       return true;
   return false;
 }
@@ -254,7 +251,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // A link named like the log is not followed: emptying its target would
   // destroy someone's file. A FIFO or device is not a log either.
   int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  media_.run_files[1] = RunFile();
+  media_.run_files.log = RunFile();
   int fd = OpenRegularFile(name.c_str(), flags | O_CREAT);
   if (fd < 0) return nullptr;
   if (ftruncate(fd, 0) != 0) {
@@ -266,7 +263,7 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // another file; a fresh handle after the emptying writes correctly.
   close(fd);
   fd = OpenRegularFile(name.c_str(), flags);
-  Remember(1, name, fd);
+  Remember(&media_.run_files.log, name, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdOutputFile>(fd);
 }

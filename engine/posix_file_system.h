@@ -6,14 +6,11 @@
 
 #include <string>
 
-#include "code_page.h"
 #include "file_system.h"
-#include "run_media.h"
+#include "posix_code_page.h"
+#include "posix_run_media.h"
 
 namespace quenby {
-
-// Playlist entries are Windows paths; here each backslash becomes a slash.
-std::string ToPosixPath(const std::string& entry_path);
 
 // The native path that an entry names: a file: URL's local path, or the
 // entry itself, read in `code_page` (null: as written) and written in
@@ -41,11 +38,11 @@ class PosixFileSystem : public FileSystem {
   LocalTime Now() override;
 
  private:
-  // Remembers the run's playlist or log (`which` of RunMedia::run_files)
+  // Remembers the run's playlist or log (`file` of RunMedia::run_files)
   // open at `fd`. No entry may rename them: Windows refuses to rename an
   // open file, and here the log would go on under a numbered name while a
   // clean run deletes the old one.
-  void Remember(size_t which, const std::string& path, int fd);
+  void Remember(RunFile* file, const std::string& path, int fd);
   bool IsOpenFile(const std::string& path) const;
 
   // Sets the native paths of the entries `from` and `to` in the first
@@ -57,11 +54,6 @@ class PosixFileSystem : public FileSystem {
   // allocate per entry.
   std::string old_path_, new_path_;
 };
-
-// The rename behind PosixFileSystem::Rename, on native paths: atomic where
-// the file system offers a no-replace rename, and never replacing elsewhere
-// (the letter case that the kernel's vfat may miss is the caller's to check).
-bool RenameNoReplace(const char* from, const char* to);
 
 }  // namespace quenby
 

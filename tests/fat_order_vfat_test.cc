@@ -18,8 +18,8 @@
 #include "fat_order.h"
 #include "posix_file_system.h"
 #include "run_renaming.h"
+#include "posix_vfat_slots.h"
 #include "temp_dir.h"
-#include "vfat_slots.h"
 
 namespace quenby {
 namespace {

@@ -69,6 +69,47 @@ TEST(NumberedPathTest, PrefixGoesAfterTheLastSeparator) {
   }
 }
 
+struct ReadBackCase {
+  const char* name;
+  uint32_t number;
+  long before;  // What the name reads as before it is numbered.
+};
+
+// Numbering and the order step's reading of a numbered name must agree, on
+// names that already begin with digits too.
+TEST(NumberedPathTest, ANumberedNameReadsBackItsNumber) {
+  const ReadBackCase cases[] = {
+      {"a.mp3", 1, -1},
+      {"a.mp3", 999999, -1},
+      {"a.mp3", 1000000, -1},
+      {"123456x.mp3", 2, 123456},  // The user's own digits.
+      {"123456x.mp3", 1000000, 123456},
+      {"1234567.mp3", 3, 123456},  // Seven digits but not 1000000.
+      {"9999999.mp3", 999999, 999999},
+      {"0000001.mp3", 4, 0},
+      {"1000000.mp3", 5, 1000000},
+      {"10000001.mp3", 100001, 1000000},
+      {"1", 100000, -1},
+      {"99999a.mp3", 10, -1},
+      {"12345.mp3", 6, -1},  // Shorter than the prefix.
+      {"12345", 7, -1},
+      {"00001", 1000000, -1},
+      {"", 8, -1},
+  };
+  for (const ReadBackCase& c : cases) {
+    EXPECT_EQ(c.before, ReadOrderNumber(c.name)) << c.name;
+    std::string numbered;
+    MakeNumberedPath(c.name, c.number, &numbered);
+    EXPECT_EQ(static_cast<long>(c.number), ReadOrderNumber(numbered))
+        << numbered;
+    EXPECT_TRUE(IsNumberedPathOf(c.name, numbered)) << numbered;
+    EXPECT_FALSE(IsNumberedPathOf(numbered, c.name)) << numbered;
+    std::string path = std::string("C:\\M\\") + c.name, numbered_path;
+    MakeNumberedPath(path, c.number, &numbered_path);
+    EXPECT_TRUE(IsNumberedPathOf(path, numbered_path)) << numbered_path;
+  }
+}
+
 TEST(NumberedPathTest, KeepsBytesAfterANul) {
   std::string line("C:\\a\0b.mp3", 10);
   std::string out;

@@ -9,6 +9,7 @@
 
 #include "entry_path.h"
 #include "fake_dialog.h"
+#include "posix_path.h"
 #include "run_renaming.h"
 #include "temp_dir.h"
 #include "utf16_bytes.h"

@@ -15,6 +15,7 @@
 
 #include "fake_dialog.h"
 #include "posix_file_system.h"
+#include "posix_path.h"
 #include "reliability/run_model.h"
 #include "temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "code_page.h"
+#include "posix_code_page.h"
 
 #include <errno.h>
 #include <iconv.h>

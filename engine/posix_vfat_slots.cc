@@ -1,4 +1,4 @@
-#include "vfat_slots.h"
+#include "posix_vfat_slots.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,7 +1,7 @@
 // Names written in a Windows code page, read into UTF-8 as Linux names
 // files, through the C library's converters (iconv).
-#ifndef QUENBY_ENGINE_CODE_PAGE_H_
-#define QUENBY_ENGINE_CODE_PAGE_H_
+#ifndef QUENBY_ENGINE_POSIX_CODE_PAGE_H_
+#define QUENBY_ENGINE_POSIX_CODE_PAGE_H_
 
 #include <string>
 #include <string_view>
@@ -20,4 +20,4 @@ bool CodePageToUtf8(CodePage code_page, std::string_view text,
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_CODE_PAGE_H_
+#endif  // QUENBY_ENGINE_POSIX_CODE_PAGE_H_

@@ -1,8 +1,8 @@
 // A folder on the kernel's vfat as one run sees it: the names it holds,
 // read once and kept up to date as the run renames in it, and the way a
 // rename there is put on the stick before the next one.
-#ifndef QUENBY_ENGINE_FAT_FOLDER_H_
-#define QUENBY_ENGINE_FAT_FOLDER_H_
+#ifndef QUENBY_ENGINE_POSIX_FAT_FOLDER_H_
+#define QUENBY_ENGINE_POSIX_FAT_FOLDER_H_
 
 #include <sys/types.h>
 
@@ -23,12 +23,18 @@ struct RunFile {
   ino_t inode = 0;
 };
 
+// The run's playlist and log.
+struct RunFiles {
+  RunFile playlist;
+  RunFile log;
+};
+
 class FatFolder {
  public:
   // Opens the folder at `path` and reads its names. A staging folder that a
   // run cut short left there is emptied into it first. `run_files` stay
   // where they stand.
-  FatFolder(const std::string& path, const std::vector<RunFile>& run_files);
+  FatFolder(const std::string& path, const RunFiles& run_files);
   ~FatFolder();
   FatFolder(const FatFolder&) = delete;
   FatFolder& operator=(const FatFolder&) = delete;
@@ -74,4 +80,4 @@ class FatFolder {
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_FAT_FOLDER_H_
+#endif  // QUENBY_ENGINE_POSIX_FAT_FOLDER_H_

@@ -1,4 +1,4 @@
-#include "run_media.h"
+#include "posix_run_media.h"
 
 #include <fcntl.h>
 #include <linux/magic.h>
@@ -113,7 +113,7 @@ void RunMedia::Forget() {
     if (medium->fd >= 0) close(medium->fd);
   media_.clear();
   fat_folders_.clear();
-  run_files.assign(2, RunFile());
+  run_files = RunFiles();
   have_last_ = false;
 }
 

@@ -2,8 +2,8 @@
 // to put on the medium when its renames are done, and the folders on the
 // kernel's vfat with the names they hold. One record per run, forgotten
 // when the run ends, as a run is the only writer of those names.
-#ifndef QUENBY_ENGINE_RUN_MEDIA_H_
-#define QUENBY_ENGINE_RUN_MEDIA_H_
+#ifndef QUENBY_ENGINE_POSIX_RUN_MEDIA_H_
+#define QUENBY_ENGINE_POSIX_RUN_MEDIA_H_
 
 #include <sys/types.h>
 
@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "fat_folder.h"
+#include "posix_fat_folder.h"
 
 namespace quenby {
 
@@ -32,8 +32,8 @@ class RunMedia {
     FatFolder* fat = nullptr;  // On the kernel's vfat only.
   };
 
-  // The playlist and the log that the run has open, the first and second.
-  std::vector<RunFile> run_files = std::vector<RunFile>(2);
+  // The playlist and the log that the run has open.
+  RunFiles run_files;
 
   RunMedia() = default;
   ~RunMedia() { Forget(); }
@@ -76,4 +76,4 @@ class RunMedia {
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_RUN_MEDIA_H_
+#endif  // QUENBY_ENGINE_POSIX_RUN_MEDIA_H_

@@ -1,8 +1,8 @@
 // The order step's view of a folder on the kernel's vfat: its slots read
 // through vfat's own directory calls, and every move, placeholder and
 // staging folder put on the stick before the call returns.
-#ifndef QUENBY_ENGINE_VFAT_SLOTS_H_
-#define QUENBY_ENGINE_VFAT_SLOTS_H_
+#ifndef QUENBY_ENGINE_POSIX_VFAT_SLOTS_H_
+#define QUENBY_ENGINE_POSIX_VFAT_SLOTS_H_
 
 #include <map>
 #include <string>
@@ -59,4 +59,4 @@ class VfatSlots : public SlotFolder {
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_VFAT_SLOTS_H_
+#endif  // QUENBY_ENGINE_POSIX_VFAT_SLOTS_H_

@@ -1,27 +1,28 @@
-#include "fat_folder.h"
+#include "posix_fat_folder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fat_names.h"
 #include "fat_order.h"
-#include "vfat_slots.h"
+#include "numbered_path.h"
+#include "posix_fat_names.h"
+#include "posix_vfat_slots.h"
 
 namespace quenby {
 
 FatFolder::FatFolder(const std::string& path,
-                     const std::vector<RunFile>& run_files)
+                     const RunFiles& run_files)
     : path_(path) {
   fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) return;
-  for (const RunFile& file : run_files) {
+  for (const RunFile* file : {&run_files.playlist, &run_files.log}) {
     struct stat info;
-    if (!file.name.empty() &&
-        fstatat(fd_, file.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        info.st_dev == file.device && info.st_ino == file.inode)
-      fixed_.insert(file.name);
+    if (!file->name.empty() &&
+        fstatat(fd_, file->name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        info.st_dev == file->device && info.st_ino == file->inode)
+      fixed_.insert(file->name);
   }
   // A staging folder that a run cut short left is emptied first.
   Order(false);
@@ -74,7 +75,7 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
   if (old_key != from->names_.end() && --old_key->second == 0)
     from->names_.erase(old_key);
   ++names_[FatNameKey(new_name)];
-  if (!numbered_ && from == this && NumbersName(old_name, new_name))
+  if (!numbered_ && from == this && IsNumberedPathOf(old_name, new_name))
     numbered_ = true;
 
   // vfat writes the new entry with no clusters and attaches the file to it

@@ -1,8 +1,8 @@
 // A file system held in memory, for tests, fuzzing and benchmarks: files are
 // names with contents, the clock is whatever the test sets, and every fault
 // that a real disk can show can be injected.
-#ifndef QUENBY_ENGINE_MEMORY_FILE_SYSTEM_H_
-#define QUENBY_ENGINE_MEMORY_FILE_SYSTEM_H_
+#ifndef QUENBY_TESTS_SUPPORT_MEMORY_FILE_SYSTEM_H_
+#define QUENBY_TESTS_SUPPORT_MEMORY_FILE_SYSTEM_H_
 
 #include <map>
 #include <set>
@@ -70,4 +70,4 @@ class MemoryFileSystem : public FileSystem {
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_MEMORY_FILE_SYSTEM_H_
+#endif  // QUENBY_TESTS_SUPPORT_MEMORY_FILE_SYSTEM_H_
