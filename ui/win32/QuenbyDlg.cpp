@@ -50,8 +50,18 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
 
   switch (message) {
     case WM_SYSCOMMAND:
-      // During a run neither Close (Alt+F4, the window menu) nor About.
-      if (dlg->m_running) return TRUE;
+      // During a run neither the window menu nor Close (also Alt+F4) nor
+      // About; the system's own commands (screen saver, monitor power, the
+      // Start menu by Ctrl+Esc) pass as always.
+      if (dlg->m_running) {
+        switch (wParam & 0xFFF0) {
+          case SC_CLOSE:
+          case SC_KEYMENU:
+          case SC_MOUSEMENU:
+          case IDM_ABOUTBOX:
+            return TRUE;
+        }
+      }
       return dlg->OnSysCommand(static_cast<UINT>(wParam), lParam);
 
     case WM_CLOSE:
