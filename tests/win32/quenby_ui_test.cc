@@ -448,7 +448,7 @@ const Input kInputsDuringARun[] = {
 TEST_F(QuenbyUiTest, ALongRunAnswersTheDesktopAndTakesNoInput) {
   // Long enough that every input is given before the run ends, here and in
   // the emulated machine.
-  constexpr int kEntries = 200000;
+  constexpr int kEntries = 100000;
   // ms; a hung dialog does not answer at all. Where every program runs
   // slower, making the run's message box alone can take seconds.
   constexpr DWORD kGenerous = 2000 * QUENBY_WINE_SLOWNESS;
@@ -468,7 +468,7 @@ TEST_F(QuenbyUiTest, ALongRunAnswersTheDesktopAndTakesNoInput) {
   HWND box = nullptr;
   // The run takes seconds here, up to a minute in the emulated machine.
   for (DWORD start = GetTickCount();
-       !box && GetTickCount() - start < 30 * kPatience; Sleep(50)) {
+       !box && GetTickCount() - start < 30 * kPatience; Sleep(20)) {
     Probe(dialog_, kGenerous, kGenerous, &seen);
     box = FindDialog(process_.dwProcessId, dialog_, "");
     if (box || given == std::size(kInputsDuringARun)) continue;
