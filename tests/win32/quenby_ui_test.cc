@@ -7,74 +7,17 @@
 #include <string.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "dialog_driver.h"
 #include "resource.h"
 #include "run_renaming.h"
 #include "win32_temp_dir.h"
 
 namespace quenby {
 namespace {
-
-constexpr char kTitle[] = "Quenby Playlist Maker 2.0";
-constexpr DWORD kPatience = 10000;  // ms to wait for a window or an exit
-
-// The folder of this test program, where Quenby.exe lands too.
-std::string BuildFolder() {
-  char path[MAX_PATH] = "";
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder = path;
-  return folder.substr(0, folder.find_last_of('\\'));
-}
-
-// By WM_GETTEXT: GetWindowText gives only the first text of another
-// process's controls.
-std::string WindowText(HWND window) {
-  char text[1024] = "";
-  SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-  return text;
-}
-
-std::string ClassName(HWND window) {
-  char name[256] = "";
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-struct Search {
-  DWORD process;
-  HWND owner;
-  std::string title;
-  HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
-  Search* search = reinterpret_cast<Search*>(param);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != search->process || !IsWindowVisible(window) ||
-      ClassName(window) != "#32770")
-    return TRUE;
-  if (search->owner && GetWindow(window, GW_OWNER) != search->owner)
-    return TRUE;
-  if (!search->title.empty() && WindowText(window) != search->title)
-    return TRUE;
-  search->found = window;
-  return FALSE;
-}
-
-// A visible dialog of `process`, owned by `owner` (any when null) and
-// titled `title` (any when empty); null when none comes in time.
-HWND WaitForDialog(DWORD process, HWND owner, const std::string& title) {
-  for (DWORD waited = 0; waited < kPatience; waited += 20) {
-    Search search = {process, owner, title, nullptr};
-    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-    Sleep(20);
-  }
-  return nullptr;
-}
 
 // Presses and releases a key on whatever has the focus in `window`'s thread,
 // the way the dialog's own message loop sees a key press.
@@ -146,17 +89,9 @@ class QuenbyUiTest : public ::testing::Test {
     SetScreenDpi(96);
   }
 
-  // Starts Quenby.exe in the test's folder, with arguments that it must
-  // ignore, and waits for its dialog.
+  // Starts Quenby.exe in the test's folder and waits for its dialog.
   void Start() {
-    std::string command = "\"" + BuildFolder() + "\\Quenby.exe\" ignored.m3u /x";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
-                               nullptr, dir_.path().c_str(), &startup,
-                               &process_));
-    WaitForInputIdle(process_.hProcess, kPatience);
-    dialog_ = WaitForDialog(process_.dwProcessId, nullptr, kTitle);
+    dialog_ = StartQuenby(dir_.path(), &process_);
     ASSERT_NE(nullptr, dialog_);
   }
 
@@ -172,11 +107,27 @@ class QuenbyUiTest : public ::testing::Test {
   // Clicks Run, reads the one message box that the run shows, presses its
   // OK and waits until the run is over.
   MessageBoxSeen Run() {
-    MessageBoxSeen seen;
     Click(IDC_RUN);
     HWND box = WaitForDialog(process_.dwProcessId, dialog_, "");
     EXPECT_NE(nullptr, box);
-    if (!box) return seen;
+    if (!box) return MessageBoxSeen();
+    MessageBoxSeen seen = CloseMessageBox(box);
+    WaitUntilEnabled();
+    return seen;
+  }
+
+  // A run keeps the dialog disabled until its thread has ended, a little
+  // after its message box has closed.
+  void WaitUntilEnabled() {
+    for (DWORD waited = 0; !IsWindowEnabled(dialog_) && waited < kPatience;
+         waited += 20)
+      Sleep(20);
+    EXPECT_TRUE(IsWindowEnabled(dialog_));
+  }
+
+  // Reads the message box `box` and presses its OK.
+  MessageBoxSeen CloseMessageBox(HWND box) {
+    MessageBoxSeen seen;
     seen.caption = WindowText(box);
     for (HWND child = GetWindow(box, GW_CHILD); child;
          child = GetWindow(child, GW_HWNDNEXT)) {
@@ -467,6 +418,96 @@ TEST_F(QuenbyUiTest, ExitEscapeAndTheCloseBoxEndTheProgram) {
   CloseHandle(process_.hProcess);
   Start();
   PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(Ended());
+}
+
+// What a user may give the dialog while a run goes on. Sent ones have been
+// handled when the call returns; keys are posted, as the keyboard does, to
+// the focus or, during a run, when there is none, to the dialog.
+struct Input {
+  const char* what;
+  int control;  // 0: the dialog itself
+  UINT message;
+  WPARAM wparam;
+  LPARAM lparam;
+  bool posted;
+};
+
+const Input kInputsDuringARun[] = {
+    {"a click on Exit", IDCANCEL, BM_CLICK, 0, 0, false},
+    {"a click on Browse", IDC_BROWSE, BM_CLICK, 0, 0, false},
+    {"a click on Run", IDC_RUN, BM_CLICK, 0, 0, false},
+    {"the close box", 0, WM_CLOSE, 0, 0, false},
+    {"the window menu's Close", 0, WM_SYSCOMMAND, SC_CLOSE, 0, false},
+    {"the About item", 0, WM_SYSCOMMAND, IDM_ABOUTBOX, 0, false},
+    {"Enter", 0, WM_KEYDOWN, VK_RETURN, 1, true},
+    {"Escape", 0, WM_KEYDOWN, VK_ESCAPE, 1, true},
+    {"Alt+F4", 0, WM_SYSKEYDOWN, VK_F4, 0x20000001, true},
+};
+
+TEST_F(QuenbyUiTest, ALongRunAnswersTheDesktopAndTakesNoInput) {
+  // Long enough that every input is given before the run ends, here and in
+  // the emulated machine.
+  constexpr int kEntries = 100000;
+  // ms; a hung dialog does not answer at all. Where every program runs
+  // slower, making the run's message box alone can take seconds.
+  constexpr DWORD kGenerous = 2000 * QUENBY_WINE_SLOWNESS;
+  WriteFile(Path("list.m3u"), FailingPlaylist(kEntries));
+  SetPath(Path("list.m3u"));
+  SendMessageA(Control(IDC_NUMBER_MODE), BM_CLICK, 0, 0);
+  // As the shell tells it: the progress goes to the task-bar button.
+  SendMessageA(dialog_, RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
+
+  // Sent, not posted: the inputs below, sent too, would come first. A run
+  // that holds the dialog's thread would not let it return.
+  DWORD_PTR result;
+  ASSERT_TRUE(SendMessageTimeoutA(Control(IDC_RUN), BM_CLICK, 0, 0,
+                                  SMTO_NORMAL, kGenerous, &result));
+  Liveliness seen;
+  size_t given = 0;
+  HWND box = nullptr;
+  // The run takes seconds here, up to a minute in the emulated machine.
+  for (DWORD start = GetTickCount();
+       !box && GetTickCount() - start < 30 * kPatience; Sleep(20)) {
+    Probe(dialog_, kGenerous, kGenerous, &seen);
+    box = FindDialog(process_.dwProcessId, dialog_, "");
+    if (box || given == std::size(kInputsDuringARun)) continue;
+    const Input& input = kInputsDuringARun[given++];
+    HWND target = input.control ? Control(input.control) : dialog_;
+    if (input.posted) {
+      PostMessageA(Focus(dialog_) ? Focus(dialog_) : target, input.message,
+                   input.wparam, input.lparam);
+    } else {
+      EXPECT_TRUE(SendMessageTimeoutA(target, input.message, input.wparam,
+                                      input.lparam, SMTO_NORMAL, kGenerous,
+                                      &result))
+          << input.what << " was acted on";
+    }
+  }
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(std::size(kInputsDuringARun), given)
+      << "the run ended before every input was given";
+  EXPECT_EQ(0, seen.late) << seen.longest_ms << " ms";
+  EXPECT_FALSE(seen.hung);
+  MessageBoxSeen message = CloseMessageBox(box);
+  EXPECT_EQ(kMessageFailures, message.text);
+  EXPECT_EQ("Quenby", message.caption);
+
+  // The dialog takes input again once the run's thread has ended; nothing
+  // given during the run comes after it.
+  WaitUntilEnabled();
+  Sleep(500);
+  EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process_.hProcess, 0));
+  EXPECT_EQ(nullptr, FindDialog(process_.dwProcessId, dialog_, ""));
+  std::string log = ReadFile(Path("output.txt"));
+  size_t failures = 0;
+  for (size_t at = log.find("\r\nPlaylist #"); at != std::string::npos;
+       at = log.find("\r\nPlaylist #", at + 1))
+    ++failures;
+  EXPECT_EQ(static_cast<size_t>(kEntries), failures);  // One run, whole
+  EXPECT_EQ(Path("list.m3u"), WindowText(Control(IDC_PATH)));
+  EXPECT_NE(nullptr, Focus(dialog_));
+  Click(IDCANCEL);
   EXPECT_TRUE(Ended());
 }
 

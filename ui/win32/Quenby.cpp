@@ -1,6 +1,7 @@
 #include "Quenby.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "QuenbyDlg.h"
 
@@ -11,8 +12,14 @@ bool CQuenbyApp::InitInstance() {
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
 
-  CQuenbyDlg dlg;
-  dlg.DoModal();  // Whatever its result, the program ends with the dialog.
+  // The task bar's progress is a COM object, made on this thread; where COM
+  // cannot start, the dialog works without it.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  {
+    CQuenbyDlg dlg;
+    dlg.DoModal();  // Whatever its result, the program ends with the dialog.
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
   return false;
 }
 

@@ -1,6 +1,9 @@
 #include "QuenbyDlg.h"
 
 #include <commdlg.h>
+#include <process.h>
+
+#include <string>
 
 #include "Quenby.h"
 #include "dialog_host.h"
@@ -38,9 +41,32 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
   }
   if (dlg == nullptr) return FALSE;  // Messages before WM_INITDIALOG
 
+  // Not a constant, so not a case below: the shell's message that the
+  // dialog's task-bar button is there (again, after the shell restarted).
+  if (message == dlg->m_taskbarButtonCreated && message != 0) {
+    dlg->m_host->AttachTaskbar();
+    return TRUE;
+  }
+
   switch (message) {
     case WM_SYSCOMMAND:
+      // During a run neither the window menu nor Close (also Alt+F4) nor
+      // About; the system's own commands (screen saver, monitor power, the
+      // Start menu by Ctrl+Esc) pass as always.
+      if (dlg->m_running) {
+        switch (wParam & 0xFFF0) {
+          case SC_CLOSE:
+          case SC_KEYMENU:
+          case SC_MOUSEMENU:
+          case IDM_ABOUTBOX:
+            return TRUE;
+        }
+      }
       return dlg->OnSysCommand(static_cast<UINT>(wParam), lParam);
+
+    case WM_CLOSE:
+      // The close box; the dialog's default would end it by IDCANCEL.
+      return dlg->m_running;
 
     case WM_PAINT:
       return dlg->OnPaint();
@@ -58,6 +84,8 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
       return FALSE;
 
     case WM_COMMAND:
+      // During a run no click, Enter or Escape counts, then or later.
+      if (dlg->m_running) return TRUE;
       if (HIWORD(wParam) != BN_CLICKED) return FALSE;
       switch (LOWORD(wParam)) {
         case IDC_BROWSE:
@@ -73,6 +101,34 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
       }
       return FALSE;
 
+    // The run's calls, carried here from its thread.
+    case WM_RUN_BUSY_CURSOR:
+      dlg->m_host->SetBusyCursor(wParam != FALSE);
+      return TRUE;
+
+    case WM_RUN_CONTROL_TEXT:
+      *reinterpret_cast<std::string*>(lParam) =
+          dlg->m_host->ReadControlText(static_cast<int>(wParam));
+      return TRUE;
+
+    case WM_RUN_CHECKED_BUTTON:
+      SetWindowLongPtrA(hwnd, DWLP_MSGRESULT,
+                        dlg->m_host->FindCheckedButton(
+                            static_cast<int>(wParam), static_cast<int>(lParam)));
+      return TRUE;
+
+    case WM_RUN_SHOW_MESSAGE:
+      dlg->m_host->ShowMessageBox(*reinterpret_cast<std::string*>(lParam));
+      return TRUE;
+
+    case WM_RUN_SHOW_PROGRESS:
+      dlg->m_host->ShowTaskbarProgress(*reinterpret_cast<RunProgress*>(lParam));
+      return TRUE;
+
+    case WM_RUN_ENDED:
+      dlg->OnRunEnded();
+      return TRUE;
+
     case WM_DESTROY:
       theApp.m_hMainWnd = nullptr;
       return FALSE;
@@ -82,6 +138,7 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
 
 BOOL CQuenbyDlg::OnInitDialog() {
   m_host = std::make_unique<Win32DialogHost>(m_hWnd, theApp.AppName());
+  m_taskbarButtonCreated = RegisterWindowMessageA("TaskbarButtonCreated");
 
   HMENU sysMenu = GetSystemMenu(m_hWnd, FALSE);
   if (sysMenu != nullptr) {
@@ -147,7 +204,36 @@ void CQuenbyDlg::OnBrowse() {
 }
 
 void CQuenbyDlg::OnRun() {
-  quenby::RunRenaming(m_host.get(), &m_fileSystem);
+  // Disabled, the window takes no input while its controls keep their look;
+  // the dialog keeps answering the system meanwhile.
+  m_running = true;
+  m_focusBeforeRun = GetFocus();
+  EnableWindow(m_hWnd, FALSE);
+  m_runThread = reinterpret_cast<HANDLE>(
+      _beginthreadex(nullptr, 0, RunThread, this, 0, nullptr));
+  // Without a thread to be had the run still runs, here, as it used to.
+  if (m_runThread == nullptr) RunThread(this);
+}
+
+unsigned __stdcall CQuenbyDlg::RunThread(void* dialog) {
+  CQuenbyDlg* dlg = static_cast<CQuenbyDlg*>(dialog);
+  quenby::RunRenaming(dlg->m_host.get(), &dlg->m_fileSystem);
+  PostMessageA(dlg->m_hWnd, WM_RUN_ENDED, 0, 0);
+  return 0;
+}
+
+void CQuenbyDlg::OnRunEnded() {
+  // The run's thread is past its last call; input counts again only once
+  // it has ended.
+  if (m_runThread != nullptr) {
+    WaitForSingleObject(m_runThread, INFINITE);
+    CloseHandle(m_runThread);
+    m_runThread = nullptr;
+  }
+  m_running = false;
+  EnableWindow(m_hWnd, TRUE);
+  if (GetActiveWindow() == m_hWnd && IsWindow(m_focusBeforeRun))
+    SetFocus(m_focusBeforeRun);
 }
 
 INT_PTR CAboutDlg::DoModal() {

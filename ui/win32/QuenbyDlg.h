@@ -28,11 +28,22 @@ class CQuenbyDlg {
   HICON OnQueryDragIcon() { return m_hIcon; }
   void OnBrowse();
   void OnRun();
+  void OnRunEnded();
+
+  // The run's thread: one run, then WM_RUN_ENDED to the dialog.
+  static unsigned __stdcall RunThread(void* dialog);
 
   HWND m_hWnd = nullptr;
   HICON m_hIcon;
   std::unique_ptr<Win32DialogHost> m_host;
   quenby::Win32FileSystem m_fileSystem;
+
+  // From the Run click until the run's thread has ended: the dialog acts on
+  // no command then, and the window is disabled.
+  bool m_running = false;
+  HANDLE m_runThread = nullptr;
+  HWND m_focusBeforeRun = nullptr;  // Given back when the run has ended
+  UINT m_taskbarButtonCreated = 0;  // The shell's registered message
 };
 
 class CAboutDlg {
