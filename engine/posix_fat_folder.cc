@@ -8,6 +8,7 @@
 #include "fat_order.h"
 #include "numbered_path.h"
 #include "posix_fat_names.h"
+#include "posix_stick_writes.h"
 #include "posix_vfat_slots.h"
 
 namespace quenby {
@@ -26,18 +27,12 @@ FatFolder::FatFolder(const std::string& path,
   }
   // A staging folder that a run cut short left is emptied first.
   Order(false);
-  // The listing reads through its own descriptor; ours stays for the syncs.
-  int list_fd = dup(fd_);
-  DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
-  if (!dir) {
-    if (list_fd >= 0) close(list_fd);
+  if (!ListFolder(fd_, [this](const dirent& entry) {
+        ++names_[FatNameKey(entry.d_name)];
+      })) {
     close(fd_);
     fd_ = -1;
-    return;
   }
-  rewinddir(dir);  // It shares its place with the order step's slot calls.
-  while (const dirent* entry = readdir(dir)) ++names_[FatNameKey(entry->d_name)];
-  closedir(dir);
 }
 
 void FatFolder::Order(bool start) {
@@ -79,18 +74,12 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
     numbered_ = true;
 
   // vfat writes the new entry with no clusters and attaches the file to it
-  // later: written in another order, a pulled stick would keep the name and
-  // lose what it held.
-  int file = openat(fd_, new_name.c_str(),
-                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (file >= 0) {
-    fsync(file);
-    close(file);
-  } else {
-    syncfs(fd_);  // Everything, the moved file's entry with it.
-  }
-  fsync(fd_);
-  if (from != this) fsync(from->fd_);
+  // later: the file first, so that a pulled stick never keeps the name
+  // without what it held.
+  MediumSync sync;
+  PutRenameOnStick(&sync, from->fd_, fd_, new_name,
+                   {StickWrite::kFile, StickWrite::kNewFolder,
+                    StickWrite::kOldFolder});
 }
 
 }  // namespace quenby

@@ -217,8 +217,12 @@ bool PosixFileSystem::ReadNames(const std::string& from,
   // page. The name as written comes first; only when no file has it are the
   // code pages tried, in turn, until one names a file that is there.
   if (IsValidUtf8(old_path_) && IsValidUtf8(new_path_)) return true;
+  // The kernel's exfat answers a name that is not UTF-8 with EILSEQ or
+  // EOVERFLOW (by the bytes that break it): no file can have it there.
   struct stat info;
-  if (lstat(old_path_.c_str(), &info) == 0 || errno != ENOENT) return true;
+  if (lstat(old_path_.c_str(), &info) == 0 ||
+      (errno != ENOENT && errno != EILSEQ && errno != EOVERFLOW))
+    return true;
   for (CodePage code_page : {CodePage::kWindows1252, CodePage::kWindows932}) {
     std::string old_read, new_read;
     if (!EntryToPosixPath(from, &code_page, &old_read) ||

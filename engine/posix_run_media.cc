@@ -9,6 +9,8 @@
 
 #include <string_view>
 
+#include "posix_stick_writes.h"
+
 namespace quenby {
 
 namespace {
@@ -41,8 +43,9 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
     auto made = std::make_unique<Medium>();
     made->device = info.st_dev;
     struct statfs fs_info;
-    made->fat = statfs(folder, &fs_info) == 0 &&
-                fs_info.f_type == MSDOS_SUPER_MAGIC;
+    bool known = statfs(folder, &fs_info) == 0;
+    made->fat = known && fs_info.f_type == MSDOS_SUPER_MAGIC;
+    made->exfat = known && fs_info.f_type == EXFAT_SUPER_MAGIC;
     made->fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     medium = made.get();
     media_.push_back(std::move(made));
@@ -59,6 +62,12 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
     }
     last_.fat = fat.get();
   }
+  if (medium->exfat) {
+    auto known = exfat_folders_.emplace(std::make_pair(info.st_dev, info.st_ino), -1);
+    if (known.second)
+      known.first->second = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    last_.exfat = known.first->second;
+  }
   have_last_ = true;
   return &last_;
 }
@@ -66,6 +75,20 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
 void RunMedia::Renamed(const Folder& folder, const std::string& old_path,
                        const std::string& new_path) {
   folder.medium->renamed = true;
+  if (folder.medium->exfat) {
+    // exfat marks a rename's writes dirty and writes them back in disk
+    // order, the old entry's removal maybe first; an fsync of the moved file
+    // writes all the stick's dirty entries and flushes the stick, so that a
+    // pull costs at most the rename in flight.
+    MediumSync sync;
+    if (folder.exfat >= 0)
+      PutRenameOnStick(&sync, folder.exfat, folder.exfat,
+                       new_path.substr(FolderLength(new_path)),
+                       {StickWrite::kFile});
+    else
+      syncfs(folder.medium->fd);
+    return;
+  }
   if (!folder.medium->fat) return;
   size_t old_length = FolderLength(old_path);
   size_t new_length = FolderLength(new_path);
@@ -113,6 +136,9 @@ void RunMedia::Forget() {
     if (medium->fd >= 0) close(medium->fd);
   media_.clear();
   fat_folders_.clear();
+  for (const auto& folder : exfat_folders_)
+    if (folder.second >= 0) close(folder.second);
+  exfat_folders_.clear();
   run_files = RunFiles();
   have_last_ = false;
 }

@@ -1,7 +1,8 @@
 // What one run learnt of the media it renames on (Linux): the file systems
-// to put on the medium when its renames are done, and the folders on the
-// kernel's vfat with the names they hold. One record per run, forgotten
-// when the run ends, as a run is the only writer of those names.
+// to put on the medium when its renames are done, the folders on the
+// kernel's vfat with the names they hold, and those on its exfat, open for
+// the syncs. One record per run, forgotten when the run ends, as a run is
+// the only writer of those names.
 #ifndef QUENBY_ENGINE_POSIX_RUN_MEDIA_H_
 #define QUENBY_ENGINE_POSIX_RUN_MEDIA_H_
 
@@ -23,13 +24,15 @@ class RunMedia {
   struct Medium {
     dev_t device = 0;
     int fd = -1;  // An open folder on it, to sync it with.
-    bool fat = false;  // The kernel's vfat.
+    bool fat = false;    // The kernel's vfat.
+    bool exfat = false;  // The kernel's exfat.
     bool renamed = false;
   };
   // The folder a path lies in.
   struct Folder {
     Medium* medium = nullptr;
     FatFolder* fat = nullptr;  // On the kernel's vfat only.
+    int exfat = -1;  // On the kernel's exfat only: the folder, open.
   };
 
   // The playlist and the log that the run has open.
@@ -47,7 +50,8 @@ class RunMedia {
   const Folder* FolderOf(const std::string& path);
 
   // After `old_path` was renamed to `new_path` in `folder` (the folder of
-  // `new_path`): on vfat the rename is put on the stick before the next.
+  // `new_path`): on vfat and exfat the rename is put on the stick before
+  // the next.
   void Renamed(const Folder& folder, const std::string& old_path,
                const std::string& new_path);
 
@@ -68,6 +72,7 @@ class RunMedia {
   // The vfat folders by identity, so that two spellings of one folder
   // share its names.
   std::map<std::pair<dev_t, ino_t>, std::unique_ptr<FatFolder>> fat_folders_;
+  std::map<std::pair<dev_t, ino_t>, int> exfat_folders_;
   std::vector<std::pair<std::string, std::string>> stranded_;
   std::string last_path_;  // The folder part of the last path looked at.
   bool have_last_ = false;

@@ -11,6 +11,7 @@
 
 #include <map>
 
+#include "posix_stick_writes.h"
 #include "text_encoding.h"
 
 namespace quenby {
@@ -65,17 +66,9 @@ VfatSlots::VfatSlots(int folder_fd) : folder_(folder_fd) {
   }
 }
 
-void VfatSlots::Sync(int fd, bool whole) {
-  if (whole)
-    syncfs(fd);
-  else
-    fsync(fd);
-}
-
 // The rename, then the folder it went to, then the moved file's entry with
-// its clusters, then the folder it left, each written before the next: the
-// new entry reaches the stick whole (a long name may span two sectors)
-// before it holds the file, and the old entry goes only once it does. A
+// its clusters, then the folder it left: the new entry reaches the stick
+// whole (a long name may span two sectors) before it holds the file. A
 // stick pulled between the first two holds an empty twin of the file,
 // which a next step removes. With `left_first` the folder it left comes
 // before the rest of the folder it went to (see MoveOut).
@@ -84,17 +77,15 @@ bool VfatSlots::Move(int from_fd, int to_fd, const std::string& name,
   if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
                 RENAME_NOREPLACE) != 0)
     return false;
-  if (!left_first) Sync(to_fd);
-  int file = openat(to_fd, name.c_str(),
-                    O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (file >= 0) {
-    Sync(file);
-    close(file);
+  if (left_first) {
+    PutRenameOnStick(this, from_fd, to_fd, name,
+                     {StickWrite::kFile, StickWrite::kOldFolder,
+                      StickWrite::kNewFolder});
   } else {
-    Sync(to_fd, true);
+    PutRenameOnStick(this, from_fd, to_fd, name,
+                     {StickWrite::kNewFolder, StickWrite::kFile,
+                      StickWrite::kOldFolder});
   }
-  Sync(from_fd);
-  if (left_first) Sync(to_fd);
   return true;
 }
 
@@ -135,17 +126,11 @@ bool VfatSlots::List(bool staging, std::vector<Entry>* entries) {
   int fd = staging ? Staging() : folder_;
   if (fd < 0 || !ReadSlots(fd, 0, nullptr, entries)) return false;
   // The slot calls do not tell folders from files; the plain listing does.
-  int list_fd = dup(fd);
-  DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
-  if (!dir) {
-    if (list_fd >= 0) close(list_fd);
-    return false;
-  }
-  rewinddir(dir);
   std::map<std::string, bool> folders;
-  while (const dirent* entry = readdir(dir))
-    folders[entry->d_name] = entry->d_type == DT_DIR;
-  closedir(dir);
+  if (!ListFolder(fd, [&folders](const dirent& entry) {
+        folders[entry.d_name] = entry.d_type == DT_DIR;
+      }))
+    return false;
   for (Entry& entry : *entries) {
     auto folder = folders.find(entry.name);
     // A name the listing does not show is left where it stands.

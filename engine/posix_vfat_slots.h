@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "fat_order.h"
+#include "posix_stick_writes.h"
 
 namespace quenby {
 
-class VfatSlots : public SlotFolder {
+// Every write of the step goes through its Sync, one after the other.
+class VfatSlots : public SlotFolder, public MediumSync {
  public:
   // The folder open at `folder_fd`, which stays the caller's.
   explicit VfatSlots(int folder_fd);
@@ -30,11 +32,6 @@ class VfatSlots : public SlotFolder {
   bool MakePlaceholder(const std::string& name) override;
   bool RemovePlaceholder(const std::string& name) override;
   bool RemoveEmpty(bool staging, const std::string& name) override;
-
- protected:
-  // Puts what `fd` holds on the stick (with `whole`, the whole stick):
-  // every write of the step goes through here, one after the other.
-  virtual void Sync(int fd, bool whole = false);
 
  private:
   int Staging();

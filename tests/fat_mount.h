@@ -2,7 +2,9 @@
 // through FUSE (fusefat) by default, or through the kernel's own vfat driver
 // when the test harness sets QUENBY_TEST_VFAT to its mount options
 // ("defaults", "iocharset=utf8,shortname=mixed", ...), which needs root and
-// a kernel with vfat. QUENBY_TEST_VFAT_IMAGE may name a blank image to copy
+// a kernel with vfat, or through the kernel's exfat when it sets
+// QUENBY_TEST_EXFAT so instead (big sticks come formatted exFAT).
+// QUENBY_TEST_VFAT_IMAGE may name a blank image of that file system to copy
 // instead of making one here. fusefat refuses the atomic no-replace rename
 // and hard links; the kernel driver takes the rename but no hard links.
 #ifndef QUENBY_TESTS_FAT_MOUNT_H_
@@ -26,6 +28,10 @@ class FatMount {
   // failed.
   explicit FatMount(const std::string& dir) : mount_point_(dir + "/fat") {
     const char* kernel = getenv("QUENBY_TEST_VFAT");
+    if (const char* exfat = getenv("QUENBY_TEST_EXFAT")) {
+      kernel = exfat;
+      exfat_ = true;
+    }
     kernel_ = kernel != nullptr;
     if (kernel_) kernel_options_ = kernel;
     if (!kernel_ && access("/dev/fuse", R_OK | W_OK) != 0) {
@@ -37,12 +43,14 @@ class FatMount {
     const char* blank = getenv("QUENBY_TEST_VFAT_IMAGE");
     std::string make = blank && *blank
                            ? "cp '" + std::string(blank) + "' '" + image_ + "'"
-                           : "truncate -s 16M '" + image_ +
-                                 "' && mkfs.vfat '" + image_ + "' >/dev/null";
+                           : "truncate -s 16M '" + image_ + "' && mkfs." +
+                                 (exfat_ ? "exfat" : "vfat") + " '" + image_ +
+                                 "' >/dev/null";
     std::string command = make + " && mkdir -p '" + mount_point_ + "'";
     if (system(command.c_str()) != 0 || !Mount("rw+")) {
-      reason_ = kernel_ ? "could not mount a FAT image with the kernel's vfat"
-                        : "could not mount a FAT image with fusefat";
+      reason_ = exfat_    ? "could not mount an exFAT image with the kernel's exfat"
+                : kernel_ ? "could not mount a FAT image with the kernel's vfat"
+                          : "could not mount a FAT image with fusefat";
       return;
     }
   }
@@ -54,17 +62,19 @@ class FatMount {
   // Gives the stick a volume label, which also takes a slot of its root.
   bool Label(const std::string& label) {
     Unmount();
-    std::string command = "fatlabel '" + image_ + "' '" + label + "' >/dev/null 2>&1";
+    std::string command = std::string(exfat_ ? "exfatlabel '" : "fatlabel '") +
+                          image_ + "' '" + label + "' >/dev/null 2>&1";
     bool labelled = system(command.c_str()) == 0;
     return Mount("rw+") && labelled;
   }
-  // Unmounts the image and has fsck.vfat look at it without changing it:
-  // what it found, or "" when the image is sound.
+  // Unmounts the image and has fsck look at it without changing it: what it
+  // found, or "" when the image is sound.
   std::string Check() {
     Unmount();
-    std::string command = "fsck.vfat -n '" + image_ + "' 2>&1";
+    std::string command = std::string(exfat_ ? "fsck.exfat" : "fsck.vfat") +
+                          " -n '" + image_ + "' 2>&1";
     FILE* fsck = popen(command.c_str(), "r");
-    if (!fsck) return "fsck.vfat did not start";
+    if (!fsck) return "fsck did not start";
     std::string said;
     char buffer[256];
     while (fgets(buffer, sizeof buffer, fsck)) said += buffer;
@@ -73,8 +83,10 @@ class FatMount {
   ~FatMount() { Unmount(); }
   bool ok() const { return mounted_; }
   bool has_driver() const { return has_driver_; }
-  // Through the kernel's vfat rather than fusefat.
+  // Through the kernel's vfat or exfat rather than fusefat.
   bool kernel() const { return kernel_; }
+  // The kernel's exfat.
+  bool exfat() const { return exfat_; }
   const std::string& reason() const { return reason_; }
   const std::string& path() const { return mount_point_; }
   // The image file: what the stick holds at this moment.
@@ -87,8 +99,9 @@ class FatMount {
       std::string mode = options == "ro" ? "ro" : "rw";
       if (kernel_options_ != "" && kernel_options_ != "defaults")
         mode += "," + kernel_options_;
-      command = "mount -t vfat -o loop," + mode + " '" + image_ + "' '" +
-                mount_point_ + "' >/dev/null 2>&1";
+      command = std::string("mount -t ") + (exfat_ ? "exfat" : "vfat") +
+                " -o loop," + mode + " '" + image_ + "' '" + mount_point_ +
+                "' >/dev/null 2>&1";
     } else {
       command = "fusefat -o " + options + " '" + image_ + "' '" +
                 mount_point_ + "' >/dev/null 2>&1";
@@ -130,6 +143,7 @@ class FatMount {
   std::string reason_;
   std::string kernel_options_;
   bool kernel_ = false;
+  bool exfat_ = false;
   bool mounted_ = false;
   bool has_driver_ = true;
 };

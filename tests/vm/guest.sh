@@ -94,34 +94,43 @@ windows_part() {
 }
 
 vfat_part() {
-  modprobe -q loop; modprobe -q vfat
+  modprobe -q loop; modprobe -q vfat; modprobe -q exfat
   mkdir -p /mnt/vfat
-  for options in defaults iocharset=utf8 shortname=mixed \
-                 iocharset=utf8,shortname=mixed; do
-    tag=$(echo "$options" | tr ',=' '-_')
-    image=/tmp/vfat-$tag.img
-    cp "$blank" "$image"
-    if ! mount -t vfat -o "loop,$options" "$image" /mnt/vfat; then
-      printf 'vfat %s\tmount\t0\t1\n' "$options" >> "$results/results.txt"
+  # Big sticks come formatted exFAT, which desktops mount with defaults.
+  exfat_blank=/tmp/exfat-blank.img
+  truncate -s 16M "$exfat_blank" && mkfs.exfat "$exfat_blank" >/dev/null
+  for mount in vfat:defaults vfat:iocharset=utf8 vfat:shortname=mixed \
+               vfat:iocharset=utf8,shortname=mixed exfat:defaults; do
+    type=${mount%%:*} options=${mount#*:}
+    tag=$type-$(echo "$options" | tr ',=' '-_')
+    image=/tmp/$tag.img
+    if [ "$type" = exfat ]; then
+      type_blank=$exfat_blank variable=QUENBY_TEST_EXFAT
+    else
+      type_blank=$blank variable=QUENBY_TEST_VFAT
+    fi
+    cp "$type_blank" "$image"
+    if ! mount -t "$type" -o "loop,$options" "$image" /mnt/vfat; then
+      printf '%s %s\tmount\t0\t1\n' "$type" "$options" >> "$results/results.txt"
       continue
     fi
     # The real-file-system suite with its folders on the stick, but for
     # what FAT cannot hold: FIFOs, symbolic links and (utf8 being on in
     # every set here) names that are not UTF-8. The FAT suite covers names
     # outside ASCII.
-    step "vfat $options" "POSIX suite" "posix-$tag" \
+    step "$type $options" "POSIX suite" "posix-$tag" \
       env TMPDIR=/mnt/vfat "$native/tests/engine_tests" \
       --gtest_filter='Posix*-*NoRegularFile*:*NeverFollowsALink:*SpecialPlaylists*:*NumbersAndRestoresEveryName'
     umount /mnt/vfat
-    step "vfat $options" "fsck.vfat of its image" "fsck-$tag" \
-      fsck.vfat -n "$image"
+    step "$type $options" "fsck.$type of its image" "fsck-$tag" \
+      "fsck.$type" -n "$image"
     rm -f "$image"
     # The FAT suites make an image of their own per test from the blank one.
-    step "vfat $options" "FAT suite" "fat-$tag" \
-      env QUENBY_TEST_VFAT="$options" QUENBY_TEST_VFAT_IMAGE="$blank" \
+    step "$type $options" "FAT suite" "fat-$tag" \
+      env "$variable=$options" QUENBY_TEST_VFAT_IMAGE="$type_blank" \
       "$native/tests/engine_tests" --gtest_filter='Fat*'
-    step "vfat $options" "killed numbering runs" "kill-$tag" \
-      env QUENBY_TEST_VFAT="$options" QUENBY_TEST_VFAT_IMAGE="$blank" \
+    step "$type $options" "killed numbering runs" "kill-$tag" \
+      env "$variable=$options" QUENBY_TEST_VFAT_IMAGE="$type_blank" \
       "$native/tests/reliability/reliability_tests" \
       --gtest_filter='*OnFat*'
   done

@@ -1,0 +1,55 @@
+#include "posix_stick_writes.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace quenby {
+
+void MediumSync::Sync(int fd, bool whole) {
+  if (whole)
+    syncfs(fd);
+  else
+    fsync(fd);
+}
+
+void PutRenameOnStick(MediumSync* sync, int from_folder, int to_folder,
+                      const std::string& name,
+                      std::initializer_list<StickWrite> order) {
+  for (StickWrite write : order) {
+    switch (write) {
+      case StickWrite::kFile: {
+        int file = openat(to_folder, name.c_str(),
+                          O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (file >= 0) {
+          sync->Sync(file);
+          close(file);
+        } else {
+          sync->Sync(to_folder, true);  // Its entry goes with everything.
+        }
+        break;
+      }
+      case StickWrite::kNewFolder:
+        sync->Sync(to_folder);
+        break;
+      case StickWrite::kOldFolder:
+        if (from_folder != to_folder) sync->Sync(from_folder);
+        break;
+    }
+  }
+}
+
+bool ListFolder(int folder, const std::function<void(const dirent&)>& each) {
+  // A descriptor of its own, which closing the listing closes.
+  int list_fd = dup(folder);
+  DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
+  if (!dir) {
+    if (list_fd >= 0) close(list_fd);
+    return false;
+  }
+  rewinddir(dir);  // A dup shares its place with the original.
+  while (const dirent* entry = readdir(dir)) each(*entry);
+  closedir(dir);
+  return true;
+}
+
+}  // namespace quenby
