@@ -120,8 +120,8 @@ class OrderStep {
 
   // Where the files coming back begin: every slot before the end of the
   // last file standing in the folder is taken first, placeholders filling
-  // what is free, then a probe takes the first free slot, with nothing free
-  // before it. Returns the slot after the probe, or -1.
+  // what is free, then a probe takes the first free run, with no run before
+  // it that an entry fits. Returns the slot after the probe, or -1.
   int64_t StartCursor() {
     std::vector<SlotFolder::Entry> entries;
     if (!folder_->List(false, &entries)) return Unordered();
@@ -131,7 +131,7 @@ class OrderStep {
     for (const SlotFolder::Entry& entry : entries)
       if (!entry.directory && fixed_.count(entry.name) == 0)
         end = std::max(end, entry.start + kSlot * entry.slots);
-    if (!MakePlaceholders(FreeSlots(entries, 0, end))) return Unordered();
+    if (!MakePlaceholders(PlaceholdersFor(entries, 0, end))) return Unordered();
 
     std::string probe;
     if (!MakePlaceholders(1, &probe) || !folder_->List(false, &entries))
@@ -152,23 +152,29 @@ class OrderStep {
     }
     const SlotFolder::Entry& placed = read.back();
     read.pop_back();
-    if (!MakePlaceholders(FreeSlots(read, cursor_, placed.start))) {
+    if (!MakePlaceholders(PlaceholdersFor(read, cursor_, placed.start))) {
       cursor_ = Unordered();
       return;
     }
     cursor_ = placed.start + kSlot * placed.slots;
   }
 
-  // The free slots between `from` and `to` as far as `entries` show them.
-  // Slots no entry shows (a volume label) count as free: a placeholder too
-  // many lands further on, where it does no harm; one too few would leave a
-  // gap for a later name to jump into.
-  static int64_t FreeSlots(const std::vector<SlotFolder::Entry>& entries,
-                           int64_t from, int64_t to) {
-    int64_t free = (to - from) / kSlot;
-    for (const SlotFolder::Entry& entry : entries)
-      if (entry.start >= from && entry.start < to) free -= entry.slots;
-    return free;
+  // The placeholders that fill the free runs between `from` and `to`, as
+  // far as `entries` (in slot order) show them. Slots no entry shows (a
+  // volume label) count as free: a placeholder too many lands further on,
+  // where it does no harm; one too few would leave a gap for a later name
+  // to jump into.
+  int64_t PlaceholdersFor(const std::vector<SlotFolder::Entry>& entries,
+                          int64_t from, int64_t to) const {
+    const int64_t each = kSlot * folder_->PlaceholderSlots();
+    int64_t count = 0, free_from = from;
+    for (const SlotFolder::Entry& entry : entries) {
+      if (entry.start < from || entry.start >= to) continue;
+      if (entry.start > free_from) count += (entry.start - free_from) / each;
+      free_from = std::max(free_from, entry.start + kSlot * entry.slots);
+    }
+    if (to > free_from) count += (to - free_from) / each;
+    return count;
   }
 
   bool MakePlaceholders(int64_t count, std::string* last = nullptr) {

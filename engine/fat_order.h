@@ -3,8 +3,8 @@
 // not by name; renaming in place scrambles that order, since every new name
 // takes the first free slots.
 //
-// The kernel's vfat puts a new entry into the first run of free slots from
-// the folder's start. So the files are moved out into a staging folder
+// The kernel's vfat and exfat put a new entry into the first run of free
+// slots from the folder's start that holds it. So the files are moved out into a staging folder
 // inside the folder and back in the wanted order, one durable rename at a
 // time; a gap that the next file does not fit is filled with empty
 // placeholder files, so that no later, shorter name can jump ahead into it.
@@ -27,7 +27,7 @@ constexpr char kStagingName[] = "QUENBY.$$$";
 // Whether `name` is one of the step's placeholders ("QNB00001.$$$").
 bool IsPlaceholderName(const std::string& name);
 
-// One folder on FAT and its staging folder, as the order step sees them.
+// One folder on FAT or exFAT and its staging folder, as the order step sees them.
 // Every change is on the medium before the call returns.
 class SlotFolder {
  public:
@@ -70,6 +70,10 @@ class SlotFolder {
   // it is empty: the twin that a move cut short by a pull leaves, its entry
   // written before it got the file's clusters.
   virtual bool RemoveEmpty(bool staging, const std::string& name) = 0;
+
+  // The slots a placeholder takes, the fewest any entry takes: a free run
+  // shorter holds nothing, and a longer one a placeholder per so many.
+  virtual int PlaceholderSlots() const { return 1; }
 };
 
 struct OrderOutcome {

@@ -9,13 +9,13 @@
 #include "numbered_path.h"
 #include "posix_fat_names.h"
 #include "posix_stick_writes.h"
-#include "posix_vfat_slots.h"
+#include "posix_fat_slots.h"
 
 namespace quenby {
 
-FatFolder::FatFolder(const std::string& path,
-                     const RunFiles& run_files)
-    : path_(path) {
+FatFolder::FatFolder(const std::string& path, const RunFiles& run_files,
+                     FatKind kind)
+    : path_(path), kind_(kind) {
   fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd_ < 0) return;
   for (const RunFile* file : {&run_files.playlist, &run_files.log}) {
@@ -27,7 +27,7 @@ FatFolder::FatFolder(const std::string& path,
   }
   // A staging folder that a run cut short left is emptied first.
   Order(false);
-  if (!ListFolder(fd_, [this](const dirent& entry) {
+  if (kind_ == FatKind::kVfat && !ListFolder(fd_, [this](const dirent& entry) {
         ++names_[FatNameKey(entry.d_name)];
       })) {
     close(fd_);
@@ -36,7 +36,7 @@ FatFolder::FatFolder(const std::string& path,
 }
 
 void FatFolder::Order(bool start) {
-  VfatSlots slots(fd_);
+  FatSlots slots(fd_, kind_);
   OrderOutcome outcome = PutInOrder(&slots, start, fixed_);
   stranded_.insert(stranded_.end(), outcome.stranded.begin(),
                    outcome.stranded.end());
@@ -66,17 +66,27 @@ bool FatFolder::Taken(std::string_view name) const {
 
 void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
                         const std::string& new_name) {
-  auto old_key = from->names_.find(FatNameKey(old_name));
-  if (old_key != from->names_.end() && --old_key->second == 0)
-    from->names_.erase(old_key);
-  ++names_[FatNameKey(new_name)];
+  if (kind_ == FatKind::kVfat) {
+    auto old_key = from->names_.find(FatNameKey(old_name));
+    if (old_key != from->names_.end() && --old_key->second == 0)
+      from->names_.erase(old_key);
+    ++names_[FatNameKey(new_name)];
+  }
   if (!numbered_ && from == this && IsNumberedPathOf(old_name, new_name))
     numbered_ = true;
 
+  MediumSync sync;
+  if (kind_ == FatKind::kExfat) {
+    // exfat marks a rename's writes dirty and writes them back in the order
+    // they stand on the stick, the old entry's removal maybe first; any
+    // fsync writes every dirty entry and flushes the stick, so that a pull
+    // costs at most the rename in flight.
+    PutRenameOnStick(&sync, from->fd_, fd_, new_name, {StickWrite::kFile});
+    return;
+  }
   // vfat writes the new entry with no clusters and attaches the file to it
   // later: the file first, so that a pulled stick never keeps the name
   // without what it held.
-  MediumSync sync;
   PutRenameOnStick(&sync, from->fd_, fd_, new_name,
                    {StickWrite::kFile, StickWrite::kNewFolder,
                     StickWrite::kOldFolder});

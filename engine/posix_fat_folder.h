@@ -1,6 +1,7 @@
-// A folder on the kernel's vfat as one run sees it: the names it holds,
-// read once and kept up to date as the run renames in it, and the way a
-// rename there is put on the stick before the next one.
+// A folder on the kernel's vfat or exfat as one run sees it: on vfat the
+// names it holds, read once and kept up to date as the run renames in it,
+// and on both the way a rename there is put on the stick before the next
+// one and the order step when the run is done.
 #ifndef QUENBY_ENGINE_POSIX_FAT_FOLDER_H_
 #define QUENBY_ENGINE_POSIX_FAT_FOLDER_H_
 
@@ -11,6 +12,8 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "posix_stick_writes.h"
 
 namespace quenby {
 
@@ -34,7 +37,7 @@ class FatFolder {
   // Opens the folder at `path` and reads its names. A staging folder that a
   // run cut short left there is emptied into it first. `run_files` stay
   // where they stand.
-  FatFolder(const std::string& path, const RunFiles& run_files);
+  FatFolder(const std::string& path, const RunFiles& run_files, FatKind kind);
   ~FatFolder();
   FatFolder(const FatFolder&) = delete;
   FatFolder& operator=(const FatFolder&) = delete;
@@ -43,8 +46,9 @@ class FatFolder {
   bool ok() const { return fd_ >= 0; }
 
   // Whether the folder holds `name` in any letter case. Under
-  // iocharset=utf8 the kernel misses a long name taken in other letter case,
-  // and its rename would write a second one beside it.
+  // iocharset=utf8 vfat misses a long name taken in other letter case, and
+  // its rename would write a second one beside it. exfat refuses such a
+  // name itself, through the stick's own up-case table: false there.
   bool Taken(std::string_view name) const;
 
   // After `old_name` in `from` was renamed to `new_name` here: keeps both
@@ -69,6 +73,7 @@ class FatFolder {
   void Order(bool start);
 
   std::string path_;  // As the run spells it.
+  FatKind kind_;
   int fd_ = -1;
   bool numbered_ = false;
   std::set<std::string> fixed_;  // The run's own files among its names.

@@ -53,20 +53,15 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
 
   last_ = Folder();
   last_.medium = medium;
-  if (medium->fat) {
+  if (medium->fat || medium->exfat) {
     std::unique_ptr<FatFolder>& fat =
         fat_folders_[std::make_pair(info.st_dev, info.st_ino)];
     if (!fat) {
-      fat = std::make_unique<FatFolder>(folder, run_files);
+      fat = std::make_unique<FatFolder>(
+          folder, run_files, medium->exfat ? FatKind::kExfat : FatKind::kVfat);
       Strand(fat.get());
     }
     last_.fat = fat.get();
-  }
-  if (medium->exfat) {
-    auto known = exfat_folders_.emplace(std::make_pair(info.st_dev, info.st_ino), -1);
-    if (known.second)
-      known.first->second = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    last_.exfat = known.first->second;
   }
   have_last_ = true;
   return &last_;
@@ -75,21 +70,7 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
 void RunMedia::Renamed(const Folder& folder, const std::string& old_path,
                        const std::string& new_path) {
   folder.medium->renamed = true;
-  if (folder.medium->exfat) {
-    // exfat marks a rename's writes dirty and writes them back in disk
-    // order, the old entry's removal maybe first; an fsync of the moved file
-    // writes all the stick's dirty entries and flushes the stick, so that a
-    // pull costs at most the rename in flight.
-    MediumSync sync;
-    if (folder.exfat >= 0)
-      PutRenameOnStick(&sync, folder.exfat, folder.exfat,
-                       new_path.substr(FolderLength(new_path)),
-                       {StickWrite::kFile});
-    else
-      syncfs(folder.medium->fd);
-    return;
-  }
-  if (!folder.medium->fat) return;
+  if (!folder.medium->fat && !folder.medium->exfat) return;
   size_t old_length = FolderLength(old_path);
   size_t new_length = FolderLength(new_path);
   FatFolder* to = folder.fat;
@@ -136,9 +117,6 @@ void RunMedia::Forget() {
     if (medium->fd >= 0) close(medium->fd);
   media_.clear();
   fat_folders_.clear();
-  for (const auto& folder : exfat_folders_)
-    if (folder.second >= 0) close(folder.second);
-  exfat_folders_.clear();
   run_files = RunFiles();
   have_last_ = false;
 }

@@ -1,8 +1,8 @@
 // What one run learnt of the media it renames on (Linux): the file systems
-// to put on the medium when its renames are done, the folders on the
-// kernel's vfat with the names they hold, and those on its exfat, open for
-// the syncs. One record per run, forgotten when the run ends, as a run is
-// the only writer of those names.
+// to put on the medium when its renames are done, and the folders on the
+// kernel's vfat and exfat (with the names they hold on vfat). One record per
+// run, forgotten when the run ends, as a run is the only writer of those
+// names.
 #ifndef QUENBY_ENGINE_POSIX_RUN_MEDIA_H_
 #define QUENBY_ENGINE_POSIX_RUN_MEDIA_H_
 
@@ -31,8 +31,7 @@ class RunMedia {
   // The folder a path lies in.
   struct Folder {
     Medium* medium = nullptr;
-    FatFolder* fat = nullptr;  // On the kernel's vfat only.
-    int exfat = -1;  // On the kernel's exfat only: the folder, open.
+    FatFolder* fat = nullptr;  // On the kernel's vfat or exfat only.
   };
 
   // The playlist and the log that the run has open.
@@ -55,11 +54,11 @@ class RunMedia {
   void Renamed(const Folder& folder, const std::string& old_path,
                const std::string& new_path);
 
-  // Puts the vfat folders the run numbered in in slot order, every file
-  // system renamed on on the medium, and forgets the run.
+  // Puts the vfat and exfat folders the run numbered in in slot order,
+  // every file system renamed on on the medium, and forgets the run.
   void Done();
 
-  // A file that a vfat folder's order step left in its staging folder, as
+  // A file that a FAT folder's order step left in its staging folder, as
   // the paths where it stands and where it belongs. False when none is
   // left.
   bool TakeStranded(std::string* from, std::string* to);
@@ -69,10 +68,9 @@ class RunMedia {
   void Strand(FatFolder* folder);
 
   std::vector<std::unique_ptr<Medium>> media_;
-  // The vfat folders by identity, so that two spellings of one folder
-  // share its names.
+  // The FAT folders by identity, so that two spellings of one folder share
+  // its names.
   std::map<std::pair<dev_t, ino_t>, std::unique_ptr<FatFolder>> fat_folders_;
-  std::map<std::pair<dev_t, ino_t>, int> exfat_folders_;
   std::vector<std::pair<std::string, std::string>> stranded_;
   std::string last_path_;  // The folder part of the last path looked at.
   bool have_last_ = false;

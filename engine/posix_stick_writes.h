@@ -15,6 +15,10 @@
 
 namespace quenby {
 
+// The kernel's two FAT drivers, which put a rename's writes on the stick
+// each in its own way.
+enum class FatKind { kVfat, kExfat };
+
 // Puts what an open file or folder holds on the medium; tests see each call.
 class MediumSync {
  public:

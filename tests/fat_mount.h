@@ -71,8 +71,12 @@ class FatMount {
   // found, or "" when the image is sound.
   std::string Check() {
     Unmount();
-    std::string command = std::string(exfat_ ? "fsck.exfat" : "fsck.vfat") +
-                          " -n '" + image_ + "' 2>&1";
+    return Fsck(exfat_, image_);
+  }
+  // What fsck finds on the image at `image`, not changing it, or "".
+  static std::string Fsck(bool exfat, const std::string& image) {
+    std::string command = std::string(exfat ? "fsck.exfat" : "fsck.vfat") +
+                          " -n '" + image + "' 2>&1";
     FILE* fsck = popen(command.c_str(), "r");
     if (!fsck) return "fsck did not start";
     std::string said;

@@ -13,9 +13,11 @@ namespace {
 
 struct Killed {};
 
-// A folder and its staging folder as the kernel's vfat lays them out: a new
-// entry takes the first run of free slots from the start, or grows the
-// folder at its end; a long name takes a slot per 13 characters more.
+// A folder and its staging folder as the kernel's vfat or exfat lays them
+// out: a new entry takes the first run of free slots from the start, or
+// grows the folder at its end. On vfat a long name takes a slot per 13
+// characters more than its short entry; on exfat every entry takes two
+// slots and one per 15 characters.
 class ModelFolder : public SlotFolder {
  public:
   struct Item {
@@ -29,13 +31,15 @@ class ModelFolder : public SlotFolder {
     std::vector<std::string> slots;  // The name in each slot; "" is free.
     std::map<std::string, Item> items;
     size_t capacity = 100000;  // Slots the folder may grow to.
+    bool exfat = false;
   };
 
   Dir folder, staging;
   bool have_staging = false;
   long budget = -1;  // Changes left before the program is killed.
 
-  static int SlotsFor(const std::string& name) {
+  static int SlotsFor(const std::string& name, bool exfat) {
+    if (exfat) return 2 + static_cast<int>(name.size() + 14) / 15;
     bool short_name = name.size() <= 12 && name.find(' ') == std::string::npos;
     for (char c : name) short_name = short_name && !(c >= 'a' && c <= 'z');
     return short_name ? 1 : 1 + static_cast<int>(name.size() + 12) / 13;
@@ -44,7 +48,7 @@ class ModelFolder : public SlotFolder {
   // Puts an entry into `dir` at `start` (slots), or at the first fit.
   static bool Place(Dir* dir, const std::string& name, Item item, int start = -1) {
     if (dir->items.count(name)) return false;
-    item.slots = SlotsFor(name);
+    item.slots = SlotsFor(name, dir->exfat);
     for (int at = 0; start < 0; ++at) {
       int run = 0;
       while (run < item.slots && (at + run >= static_cast<int>(dir->slots.size()) ||
@@ -98,7 +102,10 @@ class ModelFolder : public SlotFolder {
       auto item = folder.items.find(folder.slots[i]);
       if (item == folder.items.end() || item->second.hidden) continue;
       const Item& it = item->second;
-      if (static_cast<int64_t>(i) == from / 32 && it.start + it.slots - 1 == static_cast<int>(i)) {
+      // vfat shows the entry whose last slot is read first under its short
+      // name; exfat passes over it.
+      if (static_cast<int64_t>(i) == from / 32 && it.start + it.slots - 1 == static_cast<int>(i) &&
+          !folder.exfat) {
         entries->push_back({"SHORT~1", it.directory, from, 1});
       } else if (it.start == static_cast<int>(i)) {
         entries->push_back({item->first, it.directory, 32 * it.start, it.slots});
@@ -135,6 +142,7 @@ class ModelFolder : public SlotFolder {
     Take(&folder, name);
     return true;
   }
+  int PlaceholderSlots() const override { return folder.exfat ? 3 : 1; }
   bool RemoveEmpty(bool in_staging, const std::string& name) override {
     Dir* dir = in_staging ? &staging : &folder;
     if (!dir->items.count(name) || !dir->items[name].empty) return false;
@@ -159,8 +167,9 @@ class ModelFolder : public SlotFolder {
 // A folder as numbering leaves it: files scattered over the slots with free
 // gaps between, where "/" marks a subfolder, "!" a volume label and "." a
 // free slot.
-ModelFolder Scrambled(const std::vector<std::string>& layout) {
+ModelFolder Scrambled(const std::vector<std::string>& layout, bool exfat = false) {
   ModelFolder model;
+  model.folder.exfat = model.staging.exfat = exfat;
   int at = 0;
   for (const std::string& name : layout) {
     ModelFolder::Item item;
@@ -177,7 +186,7 @@ ModelFolder Scrambled(const std::vector<std::string>& layout) {
       real = name.substr(1);
     }
     EXPECT_TRUE(ModelFolder::Place(&model.folder, real, item, at));
-    at += ModelFolder::SlotsFor(real);
+    at += ModelFolder::SlotsFor(real, exfat);
   }
   return model;
 }
@@ -206,6 +215,10 @@ const OrderCase kCases[] = {
      {"list.m3u", "output.txt"}},
 };
 
+std::string Named(const OrderCase& c, bool exfat) {
+  return std::string(c.name) + (exfat ? ", exfat" : ", vfat");
+}
+
 // The files of `model` but the fixed ones, as they stand.
 std::vector<std::string> Movable(const ModelFolder& model, const std::set<std::string>& fixed) {
   std::vector<std::string> files;
@@ -215,8 +228,9 @@ std::vector<std::string> Movable(const ModelFolder& model, const std::set<std::s
 }
 
 TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
+  for (bool exfat : {false, true})
   for (const OrderCase& c : kCases) {
-    ModelFolder model = Scrambled(c.layout);
+    ModelFolder model = Scrambled(c.layout, exfat);
     std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
     std::map<std::string, ModelFolder::Item> directories;
     for (const auto& item : model.folder.items)
@@ -224,27 +238,28 @@ TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
         directories.insert(item);
 
     OrderOutcome outcome = PutInOrder(&model, true, c.fixed);
-    EXPECT_TRUE(outcome.ordered) << c.name;
-    EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name;
+    EXPECT_TRUE(outcome.ordered) << Named(c, exfat);
+    EXPECT_EQ(wanted, Movable(model, c.fixed)) << Named(c, exfat);
     // The files fill in around the run's own, from the folder's start.
     if (c.fixed.count("output.txt")) {
       std::vector<std::string> files = model.Files();
       EXPECT_LT(std::find(files.begin(), files.end(), wanted[0]),
                 std::find(files.begin(), files.end(), "output.txt"));
     }
-    EXPECT_FALSE(model.have_staging) << c.name;
+    EXPECT_FALSE(model.have_staging) << Named(c, exfat);
     // Subfolders, the label and the run's own files stand where they stood.
     for (const auto& directory : directories)
-      EXPECT_EQ(directory.second.start, model.folder.items[directory.first].start) << c.name;
+      EXPECT_EQ(directory.second.start, model.folder.items[directory.first].start) << Named(c, exfat);
   }
 }
 
 // Killed after any change, the next run's step finishes from the staging
 // folder: every file back, in the wanted order, nothing of the step left.
 TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
+  for (bool exfat : {false, true})
   for (const OrderCase& c : kCases) {
     for (long kill_at = 0;; ++kill_at) {
-      ModelFolder model = Scrambled(c.layout);
+      ModelFolder model = Scrambled(c.layout, exfat);
       const std::vector<std::string> before = model.Files();
       std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
       model.budget = kill_at;
@@ -255,13 +270,13 @@ TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
       }
       model.budget = -1;
       if (!model.have_staging) {  // Killed before the step began.
-        EXPECT_EQ(before, model.Files()) << c.name;
+        EXPECT_EQ(before, model.Files()) << Named(c, exfat);
         continue;
       }
       OrderOutcome outcome = PutInOrder(&model, false, c.fixed);
-      EXPECT_TRUE(outcome.ordered) << c.name << ", killed at " << kill_at;
-      EXPECT_EQ(wanted, Movable(model, c.fixed)) << c.name << ", killed at " << kill_at;
-      EXPECT_FALSE(model.have_staging) << c.name << ", killed at " << kill_at;
+      EXPECT_TRUE(outcome.ordered) << Named(c, exfat) << ", killed at " << kill_at;
+      EXPECT_EQ(wanted, Movable(model, c.fixed)) << Named(c, exfat) << ", killed at " << kill_at;
+      EXPECT_FALSE(model.have_staging) << Named(c, exfat) << ", killed at " << kill_at;
     }
   }
 }
@@ -295,19 +310,20 @@ class PulledModel : public ModelFolder {
 // the step ends as if nothing had happened; a whole twin stays in the
 // staging folder, as no rename replaces, and the others end in order.
 TEST(FatOrderTest, AFileLeftInBothFoldersByAPullKeepsTheOthersInOrder) {
+  for (bool exfat : {false, true})
   for (const OrderCase& c : kCases) {
-    const size_t files = Movable(Scrambled(c.layout), c.fixed).size();
+    const size_t files = Movable(Scrambled(c.layout, exfat), c.fixed).size();
     for (int shape = 0; shape < 4; ++shape) {
       const bool out = shape & 1, shadow = shape & 2;
       for (size_t moves = 0; moves < files; ++moves) {
         PulledModel model;
-        static_cast<ModelFolder&>(model) = Scrambled(c.layout);
+        static_cast<ModelFolder&>(model) = Scrambled(c.layout, exfat);
         std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
         (out ? model.outs : model.ins) = static_cast<long>(moves);
         model.shadow = shadow;
         EXPECT_THROW(PutInOrder(&model, true, c.fixed), Killed);
         const int start = model.folder.items[model.twin].start;
-        std::string at = std::string(c.name) + (out ? ", going out" : ", coming back") +
+        std::string at = Named(c, exfat) + (out ? ", going out" : ", coming back") +
                          (shadow ? ", an empty twin" : "") + " at file " +
                          std::to_string(moves + 1);
 

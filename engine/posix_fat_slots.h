@@ -1,8 +1,8 @@
-// The order step's view of a folder on the kernel's vfat: its slots read
-// through vfat's own directory calls, and every move, placeholder and
+// The order step's view of a folder on the kernel's vfat or exfat: its
+// slots read where each entry stands, and every move, placeholder and
 // staging folder put on the stick before the call returns.
-#ifndef QUENBY_ENGINE_POSIX_VFAT_SLOTS_H_
-#define QUENBY_ENGINE_POSIX_VFAT_SLOTS_H_
+#ifndef QUENBY_ENGINE_POSIX_FAT_SLOTS_H_
+#define QUENBY_ENGINE_POSIX_FAT_SLOTS_H_
 
 #include <map>
 #include <string>
@@ -13,12 +13,16 @@
 
 namespace quenby {
 
+// Where exfat keeps no attributes a program may set, this empty file in the
+// staging folder marks it as ours.
+constexpr char kStagingMarkName[] = "QUENBY.TAG";
+
 // Every write of the step goes through its Sync, one after the other.
-class VfatSlots : public SlotFolder, public MediumSync {
+class FatSlots : public SlotFolder, public MediumSync {
  public:
   // The folder open at `folder_fd`, which stays the caller's.
-  explicit VfatSlots(int folder_fd);
-  ~VfatSlots() override;
+  FatSlots(int folder_fd, FatKind kind);
+  ~FatSlots() override;
 
   bool List(bool staging, std::vector<Entry>* entries) override;
   bool ReadFrom(int64_t from, const std::string& name,
@@ -32,20 +36,23 @@ class VfatSlots : public SlotFolder, public MediumSync {
   bool MakePlaceholder(const std::string& name) override;
   bool RemovePlaceholder(const std::string& name) override;
   bool RemoveEmpty(bool staging, const std::string& name) override;
+  int PlaceholderSlots() const override;
 
  private:
   int Staging();
-  // Marks the staging folder as ours.
+  // Marks the staging folder as ours; whether it is.
   bool Mark();
+  bool Marked();
   bool Move(int from_fd, int to_fd, const std::string& name,
             bool left_first);
   // Reads entries of the folder open at `fd` from `from` on, with where
   // each stands and how many slots it takes; stops after `stop_at` when
   // that is given.
-  static bool ReadSlots(int fd, int64_t from, const std::string* stop_at,
-                        std::vector<Entry>* entries);
+  bool ReadSlots(int fd, int64_t from, const std::string* stop_at,
+                 std::vector<Entry>* entries);
 
   int folder_;
+  FatKind kind_;
   int staging_ = -1;
   // The folder's entries at its last listing, and where the staging
   // folder's own entry stands there (-1: nowhere seen).
@@ -56,4 +63,4 @@ class VfatSlots : public SlotFolder, public MediumSync {
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_POSIX_VFAT_SLOTS_H_
+#endif  // QUENBY_ENGINE_POSIX_FAT_SLOTS_H_
