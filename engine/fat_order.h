@@ -4,9 +4,9 @@
 // takes the first free slots.
 //
 // The kernel's vfat and exfat put a new entry into the first run of free
-// slots from the folder's start that holds it. So the files are moved out into a staging folder
-// inside the folder and back in the wanted order, one durable rename at a
-// time; a gap that the next file does not fit is filled with empty
+// slots from the folder's start that holds it. So the files are moved out
+// into a staging folder inside the folder and back in the wanted order, one
+// durable rename at a time; a gap that the next file does not fit is filled with empty
 // placeholder files, so that no later, shorter name can jump ahead into it.
 // The staging folder is the step's only record: a step cut short by a kill
 // or a pulled stick is finished from it by the next run.
