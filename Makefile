@@ -54,7 +54,7 @@ VM_TEST_BUILD ?= $(BUILD)/windows-tests-i686
 WIN32_VM ?= $(CURDIR)/../shared/win32-vm
 test-vm: configure windows-dist
 	cmake --build $(BUILD) -j $(JOBS) --target engine_tests \
-	  reliability_tests crash_driver vfat_bench
+	  reliability_tests crash_driver fat_bench
 	cmake -S . -B $(VM_TEST_BUILD) \
 	  -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i686-w64-mingw32.cmake \
 	  -DQUENBY_SHIPPED_EXE=$(abspath $(WINDOWS_BUILD))/Quenby.exe \

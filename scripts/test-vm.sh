@@ -87,7 +87,7 @@ case " $parts " in
   *" bench "*)
     stage=$results/bench-folders
     if ! mkdir -p "$stage" ||
-       ! "$native/bench/vfat_bench" "$stage" --files 3000 \
+       ! "$native/bench/fat_bench" "$stage" --files 3000 \
            --runs "$VM_BENCH_RUNS" --make-only ||
        ! truncate -s 64M "$results/bench.img" ||
        ! mkfs.vfat -F 32 "$results/bench.img" >/dev/null ||
@@ -252,7 +252,9 @@ case " $parts " in
 esac
 
 [ -s "$results/figures.txt" ] && cat "$results/figures.txt"
-[ -s "$results/bench.log" ] && grep -v '^vfat_bench' "$results/bench.log"
+for log in bench bench-exfat; do
+  [ -s "$results/$log.log" ] && grep -v '^fat_bench' "$results/$log.log"
+done
 awk -F '\t' -v status=$status '
   { passed += $3; failed += $4
     printf "%-40s %-42s %4d passed, %d failed\n", $1, $2, $3, $4 }

@@ -15,7 +15,7 @@
       own playlist standing where it stood); every file whole; nothing of
       the order step left; fsck.fat finds nothing at all.
   order_stick.py check-bench IMAGE
-      The same of the folders vfat_bench's engine runs numbered (engine-N,
+      The same of the folders fat_bench's engine runs numbered (engine-N,
       album-N): each holds its numbered files alone, in the order its
       playlist FOLDER.m3u at the root lists them.
   One line per folder; exits 1 on any failure.
