@@ -7,6 +7,7 @@
 #include <sys/ioctl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -53,33 +54,35 @@ int ExfatSlotsFor(const std::string& name) {
 // step builds on, and the order is left alone.
 bool ReadExfatSlots(int fd, int64_t from, const std::string* stop_at,
                     std::vector<SlotFolder::Entry>* entries) {
-  int list_fd = dup(fd);
-  DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
-  if (!dir) {
-    if (list_fd >= 0) close(list_fd);
-    return false;
-  }
-  seekdir(dir, from);
-  bool read = stop_at == nullptr;
+  struct Dirent64 {
+    uint64_t ino;
+    int64_t off;
+    unsigned short reclen;
+    unsigned char type;
+    char name[1];
+  };
+  if (lseek(fd, from, SEEK_SET) != from) return false;
+  // A reading up to one name needs a few entries, not the buffer's worth
+  // that exfat would look up and hand over each time.
+  alignas(Dirent64) char buffer[32768];
+  const size_t size = stop_at ? 1024 : sizeof buffer;
   int64_t end = 0;
-  while (const dirent* entry = readdir(dir)) {
-    std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    int slots = ExfatSlotsFor(name);
-    int64_t start = static_cast<int64_t>(entry->d_off) - 32 * slots;
-    if (start < std::max(end, from)) {
-      read = false;
-      break;
-    }
-    end = entry->d_off;
-    entries->push_back({name, entry->d_type == DT_DIR, start, slots});
-    if (stop_at && name == *stop_at) {
-      read = true;
-      break;
+  for (;;) {
+    long read = syscall(SYS_getdents64, fd, buffer, size);
+    if (read <= 0) return read == 0 && stop_at == nullptr;
+    for (long at = 0; at < read;) {
+      const Dirent64* entry = reinterpret_cast<const Dirent64*>(buffer + at);
+      at += entry->reclen;
+      std::string name = entry->name;
+      if (name == "." || name == "..") continue;
+      int slots = ExfatSlotsFor(name);
+      int64_t start = entry->off - 32 * slots;
+      if (start < std::max(end, from)) return false;
+      end = entry->off;
+      entries->push_back({name, entry->type == DT_DIR, start, slots});
+      if (stop_at && name == *stop_at) return true;
     }
   }
-  closedir(dir);
-  return read;
 }
 
 // The size of the stick's sectors, the unit the kernel writes a folder in;
