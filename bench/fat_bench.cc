@@ -4,7 +4,7 @@
 // loops that bound the numbering, each on a fresh folder of its own:
 //   durable loop: each no-replace rename put on the stick before the next,
 //     the way the engine does it (on vfat the moved file's entry, then its
-//     folder; on exfat the moved file's sync, which writes every entry);
+//     folder; on exfat the folder's sync, which writes every entry);
 //   plain loop: the no-replace renames alone, left to the kernel to write
 //     back whenever it likes.
 // Then what a user waits for with one album: a folder of --album files
@@ -181,13 +181,17 @@ void DurableLoop(const Folder& folder, bool exfat) {
     if (renameat2(AT_FDCWD, folder.from[i].c_str(), AT_FDCWD,
                   folder.to[i].c_str(), RENAME_NOREPLACE) != 0)
       continue;
+    if (exfat) {
+      fsync(dir);  // Writes every entry the stick has changed.
+      continue;
+    }
     int file = openat(dir, folder.new_names[i].c_str(),
                       O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (file >= 0) {
       fsync(file);
       close(file);
     }
-    if (!exfat) fsync(dir);
+    fsync(dir);
   }
   syncfs(dir);
   close(dir);

@@ -62,13 +62,18 @@ bool ReadExfatSlots(int fd, int64_t from, const std::string* stop_at,
     char name[1];
   };
   if (lseek(fd, from, SEEK_SET) != from) return false;
-  // A reading up to one name needs a few entries, not the buffer's worth
-  // that exfat would look up and hand over each time.
+  // A reading up to one name needs an entry or two, not the buffer's worth
+  // that exfat would look up and hand over each time; a long name that
+  // does not fit the small size gets the whole buffer.
   alignas(Dirent64) char buffer[32768];
-  const size_t size = stop_at ? 1024 : sizeof buffer;
+  size_t size = stop_at ? 320 : sizeof buffer;
   int64_t end = 0;
   for (;;) {
     long read = syscall(SYS_getdents64, fd, buffer, size);
+    if (read < 0 && errno == EINVAL && size < sizeof buffer) {
+      size = sizeof buffer;
+      continue;
+    }
     if (read <= 0) return read == 0 && stop_at == nullptr;
     for (long at = 0; at < read;) {
       const Dirent64* entry = reinterpret_cast<const Dirent64*>(buffer + at);
@@ -126,14 +131,16 @@ FatSlots::FatSlots(int folder_fd, FatKind kind)
 // file, which a next step removes. With `left_first` the folder it left
 // comes before the rest of the folder it went to (see MoveOut).
 // On exfat any sync writes every entry the stick has changed, in the order
-// they stand on it: the rename, then one.
+// they stand on it: the rename, then one of the folder it went to, open
+// already (the moved file's own would cost a lookup of its name, which
+// exfat makes by reading the folder from its start).
 bool FatSlots::Move(int from_fd, int to_fd, const std::string& name,
                     bool left_first) {
   if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
                 RENAME_NOREPLACE) != 0)
     return false;
   if (kind_ == FatKind::kExfat) {
-    PutRenameOnStick(this, from_fd, to_fd, name, {StickWrite::kFile});
+    PutRenameOnStick(this, from_fd, to_fd, name, {StickWrite::kNewFolder});
   } else if (left_first) {
     PutRenameOnStick(this, from_fd, to_fd, name,
                      {StickWrite::kFile, StickWrite::kOldFolder,
