@@ -144,6 +144,11 @@ class OrderStep {
   // After `name` came back: fills the free slots it passed over, between
   // the cursor and where it landed, and moves the cursor past it.
   void FillGapBefore(const std::string& name) {
+    SlotFolder::Entry at_cursor;
+    if (folder_->StandsAt(cursor_, name, &at_cursor)) {
+      cursor_ += kSlot * at_cursor.slots;
+      return;
+    }
     std::vector<SlotFolder::Entry> read;
     if (!folder_->ReadFrom(cursor_ - kSlot, name, &read) || read.empty() ||
         read.back().name != name || read.back().start < cursor_) {

@@ -48,6 +48,16 @@ class SlotFolder {
   virtual bool ReadFrom(int64_t from, const std::string& name,
                         std::vector<Entry>* entries) = 0;
 
+  // Whether the folder's entry `name` begins right at the slot at `at`,
+  // with what it takes there; most files coming back land at the cursor.
+  virtual bool StandsAt(int64_t at, const std::string& name, Entry* entry) {
+    std::vector<Entry> read;
+    if (!ReadFrom(at, name, &read) || read.empty() || read.back().start != at)
+      return false;
+    *entry = read.back();
+    return true;
+  }
+
   // Whether the folder, or the staging folder, holds an entry of that name.
   virtual bool Holds(bool staging, const std::string& name) = 0;
 

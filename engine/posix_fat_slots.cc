@@ -6,6 +6,7 @@
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
 #include <stdio.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/sysmacros.h>
@@ -47,33 +48,87 @@ int ExfatSlotsFor(const std::string& name) {
   return 2 + static_cast<int>((Utf16Units(name) + 14) / 15);
 }
 
+struct Dirent64 {
+  uint64_t ino;
+  int64_t off;
+  unsigned short reclen;
+  unsigned char type;
+  char name[1];
+};
+
+// One getdents64 call into `buffer` (32 KiB), of `*size` bytes, which grows
+// to the whole buffer for a name too long for it.
+long GetDents(int fd, char* buffer, size_t* size) {
+  long read = syscall(SYS_getdents64, fd, buffer, *size);
+  if (read < 0 && errno == EINVAL && *size < 32768) {
+    *size = 32768;
+    read = syscall(SYS_getdents64, fd, buffer, *size);
+  }
+  return read;
+}
+
+// Whether a reading of the folder from `at` begins with `name`: exfat
+// passes over an entry set that begins before `at`.
+bool BeginsWith(int fd, int64_t at, const std::string& name) {
+  alignas(Dirent64) char buffer[32768];
+  size_t size = 320;
+  if (lseek(fd, at, SEEK_SET) != at) return false;
+  for (;;) {
+    long read = GetDents(fd, buffer, &size);
+    if (read <= 0) return false;
+    for (long pos = 0; pos < read;) {
+      const Dirent64* entry = reinterpret_cast<const Dirent64*>(buffer + pos);
+      pos += entry->reclen;
+      if (strcmp(entry->name, ".") != 0 && strcmp(entry->name, "..") != 0)
+        return name == entry->name;
+    }
+  }
+}
+
+// Where an entry that came last in a reading begins, between `low`, from
+// which a reading begins with it, and `high`, what its offset tells. The
+// folder's last entry gets the offset at which exfat stopped looking for
+// another, past the free slots after it, so its offset may tell too much.
+int64_t SettleStart(int fd, const std::string& name, int64_t low,
+                    int64_t high) {
+  // From `low` on in growing steps, then halving: an entry that ends the
+  // folder mostly stands right after `low`.
+  int64_t step = 32;
+  while (low < high) {
+    int64_t probe = std::min(low + step, high);
+    if (!BeginsWith(fd, probe, name)) {
+      high = probe - 32;
+      break;
+    }
+    low = probe;
+    step *= 2;
+  }
+  while (low < high) {
+    int64_t middle = low + ((high - low) / 32 + 1) / 2 * 32;
+    if (BeginsWith(fd, middle, name))
+      low = middle;
+    else
+      high = middle - 32;
+  }
+  return low;
+}
+
 // exfat's readdir walks the folder slot by slot, in the order entries stand
 // on the stick, and gives each entry the offset of the slot just past it
-// (32 bytes a slot; "." and ".." get 1 and 2). An entry whose slots do not
-// follow the last one's ends the reading: the positions are not what the
-// step builds on, and the order is left alone.
+// (32 bytes a slot; "." and ".." get 1 and 2), but for the folder's last
+// (see SettleStart). An entry whose slots do not follow the last one's ends
+// the reading: the positions are not what the step builds on, and the
+// order is left alone.
 bool ReadExfatSlots(int fd, int64_t from, const std::string* stop_at,
                     std::vector<SlotFolder::Entry>* entries) {
-  struct Dirent64 {
-    uint64_t ino;
-    int64_t off;
-    unsigned short reclen;
-    unsigned char type;
-    char name[1];
-  };
   if (lseek(fd, from, SEEK_SET) != from) return false;
   // A reading up to one name needs an entry or two, not the buffer's worth
-  // that exfat would look up and hand over each time; a long name that
-  // does not fit the small size gets the whole buffer.
+  // that exfat would look up and hand over each time.
   alignas(Dirent64) char buffer[32768];
   size_t size = stop_at ? 320 : sizeof buffer;
-  int64_t end = 0;
+  int64_t end = (from + 31) / 32 * 32;
   for (;;) {
-    long read = syscall(SYS_getdents64, fd, buffer, size);
-    if (read < 0 && errno == EINVAL && size < sizeof buffer) {
-      size = sizeof buffer;
-      continue;
-    }
+    long read = GetDents(fd, buffer, &size);
     if (read <= 0) return read == 0 && stop_at == nullptr;
     for (long at = 0; at < read;) {
       const Dirent64* entry = reinterpret_cast<const Dirent64*>(buffer + at);
@@ -82,8 +137,13 @@ bool ReadExfatSlots(int fd, int64_t from, const std::string* stop_at,
       if (name == "." || name == "..") continue;
       int slots = ExfatSlotsFor(name);
       int64_t start = entry->off - 32 * slots;
-      if (start < std::max(end, from)) return false;
-      end = entry->off;
+      if (start < end) return false;
+      if (at == read) {
+        off_t next = lseek(fd, 0, SEEK_CUR);
+        start = SettleStart(fd, name, end, start);
+        if (lseek(fd, next, SEEK_SET) != next) return false;
+      }
+      end = start + 32 * slots;
       entries->push_back({name, entry->type == DT_DIR, start, slots});
       if (stop_at && name == *stop_at) return true;
     }
@@ -228,6 +288,16 @@ bool FatSlots::List(bool staging, std::vector<Entry>* entries) {
 bool FatSlots::ReadFrom(int64_t from, const std::string& name,
                          std::vector<Entry>* entries) {
   return ReadSlots(folder_, from, &name, entries);
+}
+
+bool FatSlots::StandsAt(int64_t at, const std::string& name, Entry* entry) {
+  if (kind_ == FatKind::kVfat) return SlotFolder::StandsAt(at, name, entry);
+  // A reading from `at` begins with it, and one from the next slot passes
+  // over it: two short readings, where its offset might tell too much.
+  if (!BeginsWith(folder_, at, name) || BeginsWith(folder_, at + 32, name))
+    return false;
+  *entry = {name, false, at, ExfatSlotsFor(name)};
+  return true;
 }
 
 bool FatSlots::Holds(bool staging, const std::string& name) {

@@ -27,6 +27,7 @@ class FatSlots : public SlotFolder, public MediumSync {
   bool List(bool staging, std::vector<Entry>* entries) override;
   bool ReadFrom(int64_t from, const std::string& name,
                 std::vector<Entry>* entries) override;
+  bool StandsAt(int64_t at, const std::string& name, Entry* entry) override;
   bool Holds(bool staging, const std::string& name) override;
   bool HasStaging() override;
   bool MakeStaging() override;
