@@ -77,6 +77,18 @@ def mark(image, staging, data=b"", place=stick.STAGING + "/"):
     replace(image, place + stick.STAGING_MARK, data, staging)
 
 
+def stray_cluster(image):
+    """A cluster taken in both FATs that no entry names, as the step's new
+    staging folder leaves when the pull comes before its entry."""
+    with open(image, "r+b") as fat:
+        boot = fat.read(512)
+        reserved = int.from_bytes(boot[14:16], "little")
+        sectors = int.from_bytes(boot[36:40], "little")
+        for copy in range(boot[16]):
+            fat.seek((reserved + copy * sectors) * 512 + 4 * 1000)
+            fat.write(b"\xff\xff\xff\x0f")
+
+
 def replace(image, name, data, staging):
     path = os.path.join(staging, "data")
     with open(path, "wb") as out:
@@ -116,6 +128,8 @@ CASES = [
     ("the order step cut short", "vfat", cut_short, "order"),
     ("a placeholder holding bytes", "vfat",
      lambda i, s: cut_short(i, s, b"x"), ""),
+    ("the staging folder's cluster without its entry", "vfat",
+     lambda i, s: (number_in_order(i), stray_cluster(i)), "order number"),
     ("the order step cut short, its mark left", "vfat",
      lambda i, s: (cut_short(i, s), mark(i, s)), "order"),
     ("a mark holding bytes", "vfat",
