@@ -80,8 +80,12 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
     // exfat marks a rename's writes dirty and writes them back in the order
     // they stand on the stick, the old entry's removal maybe first; any
     // fsync writes every dirty entry and flushes the stick, so that a pull
-    // costs at most the rename in flight.
-    PutRenameOnStick(&sync, from->fd_, fd_, new_name, {StickWrite::kFile});
+    // costs at most the rename in flight. The folder's own fsync also
+    // writes its size, which grows when the new entry took a cluster more:
+    // until then exfat keeps it in memory, and a pull loses the cluster's
+    // entries.
+    PutRenameOnStick(&sync, from->fd_, fd_, new_name,
+                     {StickWrite::kNewFolder});
     return;
   }
   // vfat writes the new entry with no clusters and attaches the file to it

@@ -130,7 +130,8 @@ bool FatSlots::Move(int from_fd, int to_fd, const std::string& name,
                 RENAME_NOREPLACE) != 0)
     return false;
   if (kind_ == FatKind::kExfat) {
-    PutRenameOnStick(this, from_fd, to_fd, name, {StickWrite::kFile});
+    // The folder's size too, as FatFolder::Renamed says.
+    PutRenameOnStick(this, from_fd, to_fd, name, {StickWrite::kNewFolder});
   } else if (left_first) {
     PutRenameOnStick(this, from_fd, to_fd, name,
                      {StickWrite::kFile, StickWrite::kOldFolder,
