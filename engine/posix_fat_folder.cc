@@ -80,8 +80,9 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
     // exfat marks a rename's writes dirty and writes them back in the order
     // they stand on the stick, the old entry's removal maybe first; any
     // fsync writes every dirty entry and flushes the stick, so that a pull
-    // costs at most the rename in flight. The folder's, open already, costs
-    // no lookup of the name, which exfat makes by reading the folder.
+    // costs at most the rename in flight. The folder's sync: it also writes
+    // the folder's size, grown maybe by the new entry, which exfat keeps in
+    // memory until then.
     PutRenameOnStick(&sync, from->fd_, fd_, new_name,
                      {StickWrite::kNewFolder});
     return;

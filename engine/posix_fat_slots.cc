@@ -191,9 +191,9 @@ FatSlots::FatSlots(int folder_fd, FatKind kind)
 // file, which a next step removes. With `left_first` the folder it left
 // comes before the rest of the folder it went to (see MoveOut).
 // On exfat any sync writes every entry the stick has changed, in the order
-// they stand on it: the rename, then one of the folder it went to, open
-// already (the moved file's own would cost a lookup of its name, which
-// exfat makes by reading the folder from its start).
+// they stand on it: the rename, then one of the folder it went to, which
+// also writes that folder's size, grown maybe by the new entry (exfat keeps
+// it in memory until then), and costs no lookup of the moved file's name.
 bool FatSlots::Move(int from_fd, int to_fd, const std::string& name,
                     bool left_first) {
   if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
@@ -314,8 +314,10 @@ bool FatSlots::Mark() {
     int mark = openat(fd, kStagingMarkName,
                       O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (mark < 0) return false;
-    Sync(mark);
     close(mark);
+    // The folder's sync writes its own size too, should the staging
+    // folder's entry have grown it.
+    Sync(folder_);
     return true;
   }
   __u32 attributes = ATTR_DIR | kStagingMark;

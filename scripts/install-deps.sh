@@ -6,7 +6,7 @@
 set -eu
 
 packages="cmake make g++ libgtest-dev python3 locales
-dosfstools mtools fusefat fuse3
+dosfstools mtools fusefat fuse3 exfatprogs sleuthkit
 qt6-base-dev xvfb xauth dpkg-dev file dbus
 debhelper lintian desktop-file-utils appstream librsvg2-bin
 clang-14 libclang-rt-14-dev valgrind

@@ -147,17 +147,18 @@ if [ -n "$boot_parts" ]; then
   esac
 fi
 
-# pull OPTIONS WHEN: one boot in which a numbering run of $pull_files files
-# on a fresh stick mounted with OPTIONS is cut by a reset, at its end, right
-# after its WHENth rename, or at a moment of its order step ("staging",
-# "out:K", "back:K"); then the stick is read here. Records one step, and
-# for a pull at the end one more for the control image. A stick pulled
-# during the order step is copied twice for the next boot's runs.
+# pull FS OPTIONS WHEN: one boot in which a numbering run of $pull_files
+# files on a fresh stick of FS (vfat or exfat) mounted with OPTIONS is cut
+# by a reset, at its end, right after its WHENth rename, or at a moment of
+# its order step ("staging", "out:K", "back:K"); then the stick is read
+# here. Records one step, and for a pull at the end one more for the control
+# image. A stick pulled during the order step is copied twice for the next
+# boot's runs.
 pull_files=300
 : > "$results/recover.list"
 pull() {
-  options=$1 when=$2
-  tag=$options-$(echo "$when" | tr : -) check=order
+  fs=$1 options=$2 when=$3
+  tag=$fs-$options-$(echo "$when" | tr : -) check=order
   case $when in
     end) check=end label="at the run's end" ;;
     staging) label="as the order step's staging folder appears" ;;
@@ -169,21 +170,26 @@ pull() {
   control=
   if [ "$when" = end ]; then
     control=$results/pull-$tag-control.img
-    truncate -s 2M "$control" && mkfs.vfat "$control" >/dev/null
+    truncate -s 8M "$control" && "mkfs.$fs" "$control" >/dev/null
   fi
-  if ! python3 tests/vm/stick.py make "$image" --files $pull_files; then
-    printf 'pull %s\t%s\t0\t1\n' "$options" "$label" >> "$results/results.txt"
+  if ! python3 tests/vm/stick.py make "$image" --files $pull_files --fs "$fs"
+  then
+    printf 'pull %s %s\t%s\t0\t1\n' "$fs" "$options" "$label" \
+      >> "$results/results.txt"
     return
   fi
-  "$tool" "$root" sh tests/vm/pull.sh "$native" "$image" "$options" "$when" \
-    "$marker" $control > "$results/pull-$tag.log" 2>&1
+  "$tool" "$root" sh tests/vm/pull.sh "$native" "$image" "$fs" "$options" \
+    "$when" "$marker" $control > "$results/pull-$tag.log" 2>&1
   pull_status=$?
+  # The files the machine copied onto a blank exFAT stick.
+  rm -rf "$image.seed"
   # The reset ends the boot with no status (125); only the marker, written
   # just before it, tells it from a machine that died.
   if [ $pull_status -ne 125 ] || [ ! -s "$marker" ]; then
     echo "test-vm: pull $tag: no planned reset (status $pull_status)" >&2
     tail -n 20 "$results/pull-$tag.log" >&2
-    printf 'pull %s\t%s\t0\t1\n' "$options" "$label" >> "$results/results.txt"
+    printf 'pull %s %s\t%s\t0\t1\n' "$fs" "$options" "$label" \
+      >> "$results/results.txt"
     return
   fi
   figures=$(python3 tests/vm/stick.py check "$image" "$check" \
@@ -191,14 +197,15 @@ pull() {
   verdict=$?
   # A run that ended before the moment it was to be cut at was not cut.
   [ "$check" = end ] || grep -q '^pulled as' "$marker" || verdict=1
-  echo "pull $options, $(cat "$marker"): $figures" >> "$results/figures.txt"
+  echo "pull $fs $options, $(cat "$marker"): $figures" \
+    >> "$results/figures.txt"
   echo "test-vm: pull $tag: $( [ $verdict -eq 0 ] && echo passed || echo FAILED)"
-  printf 'pull %s\t%s\t%d\t%d\n' "$options" "$label" \
+  printf 'pull %s %s\t%s\t%d\t%d\n' "$fs" "$options" "$label" \
     $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
   if [ "$check" = order ]; then
     for mode in number remove; do
       cp "$image" "$results/pull-$tag-$mode.img" &&
-        echo "$results/pull-$tag-$mode.img $options $mode" \
+        echo "$results/pull-$tag-$mode.img $fs $options $mode" \
           >> "$results/recover.list"
     done
   fi
@@ -206,7 +213,7 @@ pull() {
   if [ -n "$control" ]; then
     python3 tests/vm/stick.py control "$control" >> "$results/figures.txt"
     verdict=$?
-    printf 'pull %s\t%s\t%d\t%d\n' "$options" \
+    printf 'pull %s %s\t%s\t%d\t%d\n' "$fs" "$options" \
       "reset keeps only what was written back" \
       $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
     [ $verdict -ne 0 ] || rm -f "$control"
@@ -221,11 +228,11 @@ case " $parts " in
     # lands a rename or two after the one counted, so the last moment keeps
     # clear of the run's end.
     # The order step's moments count its files as they go out and come
-    # back. VM_PULLS picks some of the moments.
-    for options in defaults flush; do
+    # back. VM_PULLS picks some of the moments. exfat has no flush.
+    for stick in vfat:defaults vfat:flush exfat:defaults; do
       for when in ${VM_PULLS:-end 1 150 280 staging out:150 back:150 \
                   back:300}; do
-        pull "$options" $when
+        pull "${stick%%:*}" "${stick#*:}" $when
       done
     done
     # The user's next run on each stick pulled during the order step, one
@@ -234,15 +241,15 @@ case " $parts " in
     if [ -s "$results/recover.list" ]; then
       "$tool" "$root" sh tests/vm/recover.sh "$native" \
         "$results/recover.list" > "$results/recover.log" 2>&1
-      while read -r image options mode; do
+      while read -r image fs options mode; do
         tag=$(basename "$image" .img)
         figures=$(python3 tests/vm/stick.py check "$image" "$mode" \
                     --files $pull_files)
         verdict=$?
         echo "${tag#pull-}, next run ($(cat "$image.status" 2>/dev/null ||
           echo "no status")): $figures" >> "$results/figures.txt"
-        moment=${tag#pull-$options-}
-        printf 'next run %s\t%s\t%d\t%d\n' "$options" \
+        moment=${tag#pull-$fs-$options-}
+        printf 'next run %s %s\t%s\t%d\t%d\n' "$fs" "$options" \
           "$mode after the pull ${moment%-$mode}" \
           $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
         [ $verdict -ne 0 ] || rm -f "$image" "$image.status"

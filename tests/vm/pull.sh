@@ -1,15 +1,17 @@
 #!/bin/sh
 # Runs inside the emulated machine (scripts/test-vm.sh starts it there, one
 # boot per pull): the stick pulled from a numbering run. Mounts IMAGE (made
-# by tests/vm/stick.py on the host) through the kernel's vfat with OPTIONS,
-# numbers its playlist with crash_driver and resets the machine without a
-# sync, either the moment the run returns (WHEN "end") or at a moment inside
-# the run that tests/vm/reset_after_renames.py watches for (WHEN a count of
-# renames, "staging", "out:K" or "back:K" of the order step). What the
-# machine had not written to the image by then is lost, as on a stick pulled
-# from the computer.
+# by tests/vm/stick.py on the host) through the kernel's FS (vfat or exfat)
+# with OPTIONS, numbers its playlist with crash_driver and resets the
+# machine without a sync, either the moment the run returns (WHEN "end") or
+# at a moment inside the run that tests/vm/reset_after_renames.py watches
+# for (WHEN a count of renames, "staging", "out:K" or "back:K" of the order
+# step). What the machine had not written to the image by then is lost, as
+# on a stick pulled from the computer. An exFAT IMAGE comes blank: first the
+# files of IMAGE.seed are copied onto it in the order its manifest lists
+# them, as a user fills a stick, and put on it by an unmount.
 #
-#   pull.sh NATIVE_BUILD IMAGE OPTIONS WHEN MARKER [CONTROL_IMAGE]
+#   pull.sh NATIVE_BUILD IMAGE FS OPTIONS WHEN MARKER [CONTROL_IMAGE]
 #
 # Before the reset it writes MARKER (on the shared folder, so it survives):
 # the reset is planned, and the harness tells it from a machine that died.
@@ -17,15 +19,25 @@
 # was written back: "kept.txt" is synced before the run, "unsynced.txt" is
 # written, not synced, just before the reset.
 set -u
-native=$1 image=$2 options=$3 when=$4 marker=$5 control=${6:-}
+native=$1 image=$2 fs=$3 options=$4 when=$5 marker=$6 control=${7:-}
 rm -f "$marker"
-modprobe -q loop; modprobe -q vfat
+modprobe -q loop; modprobe -q "$fs"
 mkdir -p /mnt/stick /mnt/control
 mode=rw
 [ "$options" = defaults ] || mode=rw,$options
-mount -t vfat -o "loop,$mode" "$image" /mnt/stick || exit 1
+if [ -f "$image.seed/manifest" ]; then
+  mount -t "$fs" -o "loop,$mode" "$image" /mnt/stick || exit 1
+  while IFS= read -r path; do
+    case $path in
+      */) mkdir "/mnt/stick/$path" ;;
+      *) cp "$image.seed/$path" "/mnt/stick/$path" ;;
+    esac || exit 1
+  done < "$image.seed/manifest"
+  sync && umount /mnt/stick || exit 1
+fi
+mount -t "$fs" -o "loop,$mode" "$image" /mnt/stick || exit 1
 if [ -n "$control" ]; then
-  mount -t vfat -o loop "$control" /mnt/control || exit 1
+  mount -t "$fs" -o loop "$control" /mnt/control || exit 1
   echo kept > /mnt/control/kept.txt && sync -f /mnt/control/kept.txt ||
     exit 1
 fi
