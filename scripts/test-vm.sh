@@ -101,8 +101,10 @@ esac
 # The stick whose slot order the machine's numbering runs are checked on.
 case " $parts " in
   *" order "*)
-    python3 tests/vm/order_stick.py make "$results/order.img" ||
-      printf 'order\tmake its stick\t0\t1\n' >> "$results/results.txt" ;;
+    python3 tests/vm/order_stick.py make "$results/order.img" &&
+      python3 tests/vm/order_stick.py make "$results/order-exfat.img" \
+        --fs exfat ||
+      printf 'order\tmake its sticks\t0\t1\n' >> "$results/results.txt" ;;
 esac
 
 # host_check PART STEP LOG COMMAND...: a reading on this side, one case.
@@ -137,13 +139,20 @@ if [ -n "$boot_parts" ]; then
     *" order "*)
       host_check order "the stick read on the host" order-check \
         python3 tests/vm/order_stick.py check "$results/order.img" &&
-        rm -f "$results/order.img" ;;
+        rm -f "$results/order.img"
+      host_check order "the exFAT stick read on the host" order-exfat-check \
+        python3 tests/vm/order_stick.py check "$results/order-exfat.img" &&
+        rm -rf "$results/order-exfat.img" "$results/order-exfat.img.seed" ;;
   esac
   case " $parts " in
     *" bench "*)
       host_check order "the figure's numbered folders on the host" \
         bench-check python3 tests/vm/order_stick.py check-bench \
-        "$results/bench-after.img" && rm -f "$results/bench-after.img" ;;
+        "$results/bench-after.img" && rm -f "$results/bench-after.img"
+      host_check order "the exFAT figure's numbered folders on the host" \
+        bench-exfat-check python3 tests/vm/order_stick.py check-bench \
+        "$results/bench-after-exfat.img" &&
+        rm -f "$results/bench-after-exfat.img" ;;
   esac
 fi
 

@@ -11,8 +11,9 @@
 #      made; the image goes back as RESULTS/bench-after.img for the host to
 #      read the numbered folders' slot order; then the same on an exFAT
 #      image made here (RESULTS/bench-after-exfat.img);
-#   4. numbering runs of each playlist on RESULTS/order.img, the stick that
-#      tests/vm/order_stick.py made and reads.
+#   4. numbering runs of each playlist on RESULTS/order.img and
+#      RESULTS/order-exfat.img (filled here from its seed first), the
+#      sticks that tests/vm/order_stick.py made and reads.
 # Each step's outcome goes to RESULTS/results.txt as
 # "part<TAB>step<TAB>passed<TAB>failed", counted in test cases.
 #
@@ -169,16 +170,22 @@ bench_part() {
 }
 
 order_part() {
-  modprobe -q loop; modprobe -q vfat
+  modprobe -q loop; modprobe -q vfat; modprobe -q exfat
   mkdir -p /mnt/order
-  mount -t vfat -o loop "$results/order.img" /mnt/order ||
-    { printf 'order\tmount its stick\t0\t1\n' >> "$results/results.txt"
-      return; }
-  for playlist in album.m3u mix.m3u root.m3u; do
-    step order "numbering run of $playlist" "order-$playlist" \
-      "$native/tests/reliability/crash_driver" /mnt/order "$playlist" number
+  for stick in vfat:order exfat:order-exfat; do
+    fs=${stick%%:*} image=$results/${stick#*:}.img
+    [ -f "$image" ] || continue
+    if ! sh "$(dirname "$0")/fill_stick.sh" "$image" "$fs" ||
+       ! mount -t "$fs" -o loop "$image" /mnt/order; then
+      printf 'order\t%s: mount its stick\t0\t1\n' "$fs" >> "$results/results.txt"
+      continue
+    fi
+    for playlist in album.m3u mix.m3u root.m3u; do
+      step order "$fs: numbering run of $playlist" "order-$fs-$playlist" \
+        "$native/tests/reliability/crash_driver" /mnt/order "$playlist" number
+    done
+    umount /mnt/order
   done
-  umount /mnt/order
 }
 
 for part in $parts; do

@@ -1,29 +1,34 @@
 #!/usr/bin/env python3
 """The stick on which make test-vm checks the slot order of numbered folders.
 
-  order_stick.py make IMAGE
-      A FAT32 image labelled with fatlabel: at its root 12 tracks among
-      other files and the folders Album (12 tracks, a subfolder Bonus made
-      halfway through) and Mix (300 tracks); long names of several slots
-      mixed with 8.3 names; each folder's files copied in an order of their
-      own, a few of them listed by no playlist; one playlist per folder at
-      the root (root.m3u, album.m3u, mix.m3u).
+  order_stick.py make IMAGE [--fs exfat]
+      A FAT32 image labelled with fatlabel (or an exFAT one labelled by
+      mkfs.exfat): at its root 12 tracks among other files and the folders
+      Album (12 tracks, a subfolder Bonus made halfway through) and Mix (300
+      tracks); long names of several slots mixed with 8.3 names; each
+      folder's files copied in an order of their own, a few of them listed
+      by no playlist; one playlist per folder at the root (root.m3u,
+      album.m3u, mix.m3u). The host cannot write exFAT: that image comes
+      blank, with IMAGE.seed and its manifest, which the machine copies onto
+      it in that order (tests/vm/fill_stick.sh).
   order_stick.py check IMAGE
       Reads the image after the machine numbered every playlist and
       unmounted it: in each folder the numbered files stand first, in
       playlist order, then the other files as they were copied (the root's
       own playlist standing where it stood); every file whole; nothing of
-      the order step left; fsck.fat finds nothing at all.
+      the order step left; fsck finds nothing at all.
   order_stick.py check-bench IMAGE
       The same of the folders fat_bench's engine runs numbered (engine-N,
       album-N): each holds its numbered files alone, in the order its
       playlist FOLDER.m3u at the root lists them.
-  One line per folder; exits 1 on any failure.
+  One line per folder; exits 1 on any failure. The file system is read from
+  the image (tests/vm/stick.py's readers: mtools, or sleuthkit for exFAT).
 """
 
 import os
 import random
 import re
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -84,10 +89,15 @@ def wanted_bytes(path):
     return data(path)
 
 
-def make(image):
+def make(image, fs="vfat"):
     if os.path.exists(image):
         os.remove(image)
     subprocess.run(["truncate", "-s", "64M", image], check=True)
+    if fs == "exfat":
+        subprocess.run(["mkfs.exfat", "-L", "CARSTICK", image], check=True,
+                       stdout=subprocess.DEVNULL)
+        make_seed(image + ".seed")
+        return
     subprocess.run(["mkfs.vfat", "-F", "32", image], check=True,
                    stdout=subprocess.DEVNULL)
     # The label takes the root's first slot.
@@ -119,18 +129,35 @@ def make(image):
             stick.mtools("mcopy", "-i", image, put(path), "::/" + path)
 
 
-def read_all(image, copy):
-    stick.mtools("mcopy", "-s", "-n", "-i", image, "::/*", copy + "/")
+def make_seed(seed):
+    """The stick's files below `seed`, and the order of their copying in its
+    manifest, as make() copies them onto a FAT32 stick."""
+    shutil.rmtree(seed, ignore_errors=True)
+    os.makedirs(seed)
+    copied = []
+    for folder in FOLDERS:
+        copied += [folder.local(name) for name in folder.copied]
+    copied += BONUS
+    for path in copied:
+        local = os.path.join(seed, path.rstrip("/"))
+        if path.endswith("/"):
+            os.makedirs(local)
+            continue
+        with open(local, "wb") as out:
+            out.write(wanted_bytes(path))
+    with open(os.path.join(seed, stick.MANIFEST), "w") as out:
+        out.write("".join(path + "\n" for path in copied))
 
 
 def numbered(tracks):
     return ["%06d%s" % (i, t) for i, t in enumerate(tracks, start=1)]
 
 
-def check_folder(image, copy, path, tracks, others, subfolders, fixed,
+def check_folder(reader, contents, path, tracks, others, subfolders, fixed,
                  wanted):
-    """Whether the folder stands in order, whole: one line said."""
-    entries = stick.listing(image, path)
+    """Whether the folder stands in order, whole: one line said. `contents`
+    holds every file's bytes by its path on the stick."""
+    entries = reader.entries(path)
     files = [n for n, d in entries if not d and n not in fixed]
     leftovers = [n for n, _ in entries if LEFTOVER.match(n)]
     expected = numbered(tracks) + others
@@ -139,9 +166,7 @@ def check_folder(image, copy, path, tracks, others, subfolders, fixed,
                   if a != b), min(len(files), len(expected)))
     folders = [n for n, d in entries if d] == subfolders
     bad = [n for n in expected
-           if not os.path.isfile(os.path.join(copy, path, n))
-           or open(os.path.join(copy, path, n), "rb").read() !=
-           wanted(n)]
+           if contents.get("/".join(filter(None, (path, n)))) != wanted(n)]
     passed = in_order and folders and not leftovers and not bad
     print("  %-10s %4d tracks: %s%s%s%s" % (
         path or "(root)", len(tracks),
@@ -154,9 +179,18 @@ def check_folder(image, copy, path, tracks, others, subfolders, fixed,
     return passed
 
 
-def fsck_clean(image):
-    said = subprocess.run(["fsck.fat", "-n", image], stdout=subprocess.PIPE,
-                          stderr=subprocess.STDOUT, text=True)
+def fsck_clean(reader):
+    """Whether fsck finds nothing at all, not even a volume in use."""
+    if isinstance(reader, stick.ExfatStick):
+        findings = reader.findings()
+        if reader.flags & stick.EXFAT_DIRTY:
+            findings.append(["the volume's dirty flag set"])
+        extra = [finding[0] for finding in findings]
+        print("  fsck.exfat -n: %s" % (" | ".join(extra[:4]) or "clean"))
+        return not extra
+    said = subprocess.run(["fsck.fat", "-n", reader.image],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          text=True)
     extra = [l for l in said.stdout.splitlines()
              if l and not re.match(r"fsck\.fat \d|.*: \d+ files, \d+/\d+ "
                                    r"clusters$", l)]
@@ -166,51 +200,50 @@ def fsck_clean(image):
 
 
 def check(image):
+    reader = stick.open_stick(image)
+    contents = reader.files("")
     passed = True
-    with tempfile.TemporaryDirectory() as copy:
-        read_all(image, copy)
-        for folder in FOLDERS:
-            numbered_names = dict(zip(numbered(folder.tracks), folder.tracks))
+    for folder in FOLDERS:
+        numbered_names = dict(zip(numbered(folder.tracks), folder.tracks))
 
-            def wanted(name, folder=folder):
-                return wanted_bytes(folder.local(
-                    numbered_names.get(name, name)))
-            others = [n for n in folder.copied if not n.endswith("/") and
-                      n not in folder.tracks and n != folder.playlist]
-            subfolders = [n[:-1] for n in folder.copied if n.endswith("/")]
-            passed &= check_folder(image, copy, folder.path, folder.tracks,
-                                   others, subfolders, {folder.playlist},
-                                   wanted)
-        bonus = all(open(os.path.join(copy, p), "rb").read() == data(p)
-                    for p in BONUS)
-        print("  Album/Bonus: %s" % ("whole" if bonus else "NOT WHOLE"))
-    return passed and bonus and fsck_clean(image)
+        def wanted(name, folder=folder):
+            return wanted_bytes(folder.local(numbered_names.get(name, name)))
+        others = [n for n in folder.copied if not n.endswith("/") and
+                  n not in folder.tracks and n != folder.playlist]
+        subfolders = [n[:-1] for n in folder.copied if n.endswith("/")]
+        passed &= check_folder(reader, contents, folder.path, folder.tracks,
+                               others, subfolders, {folder.playlist}, wanted)
+    bonus = all(contents.get(p) == data(p) for p in BONUS)
+    print("  Album/Bonus: %s" % ("whole" if bonus else "NOT WHOLE"))
+    return passed and bonus and fsck_clean(reader)
 
 
 def check_bench(image):
+    reader = stick.open_stick(image)
+    contents = reader.files("")
     passed = True
-    with tempfile.TemporaryDirectory() as copy:
-        read_all(image, copy)
-        ran = [n for n, d in stick.listing(image, "")
-               if d and re.match(r"(engine|album)-\d+$", n)]
-        for name in ran:
-            with open(os.path.join(copy, name + ".m3u"), "rb") as playlist:
-                tracks = [line.split("\\")[-1] for line in
-                          playlist.read().decode().splitlines()
-                          if line and not line.startswith("#")]
-            passed &= check_folder(image, copy, name, tracks, [], [], (),
-                                   lambda n: b"x")
-    return passed and bool(ran) and fsck_clean(image)
+    ran = [n for n, d in reader.entries("")
+           if d and re.match(r"(engine|album)-\d+$", n)]
+    for name in ran:
+        tracks = [line.split("\\")[-1] for line in
+                  contents.get(name + ".m3u", b"").decode().splitlines()
+                  if line and not line.startswith("#")]
+        passed &= check_folder(reader, contents, name, tracks, [], [], (),
+                               lambda n: b"x")
+    return passed and bool(ran) and fsck_clean(reader)
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[1] not in ("make", "check",
-                                                   "check-bench"):
+    args = sys.argv[1:]
+    fs = "vfat"
+    if args[2:] == ["--fs", "exfat"] and args[:1] == ["make"]:
+        fs, args = "exfat", args[:2]
+    if len(args) != 2 or args[0] not in ("make", "check", "check-bench"):
         print(__doc__, file=sys.stderr)
         return 2
-    action, image = sys.argv[1:]
+    action, image = args
     if action == "make":
-        make(image)
+        make(image, fs)
         return 0
     return 0 if (check if action == "check" else check_bench)(image) else 1
 

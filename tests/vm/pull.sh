@@ -25,16 +25,7 @@ modprobe -q loop; modprobe -q "$fs"
 mkdir -p /mnt/stick /mnt/control
 mode=rw
 [ "$options" = defaults ] || mode=rw,$options
-if [ -f "$image.seed/manifest" ]; then
-  mount -t "$fs" -o "loop,$mode" "$image" /mnt/stick || exit 1
-  while IFS= read -r path; do
-    case $path in
-      */) mkdir "/mnt/stick/$path" ;;
-      *) cp "$image.seed/$path" "/mnt/stick/$path" ;;
-    esac || exit 1
-  done < "$image.seed/manifest"
-  sync && umount /mnt/stick || exit 1
-fi
+sh "$(dirname "$0")/fill_stick.sh" "$image" "$fs" "$options" || exit 1
 mount -t "$fs" -o "loop,$mode" "$image" /mnt/stick || exit 1
 if [ -n "$control" ]; then
   mount -t "$fs" -o loop "$control" /mnt/control || exit 1
