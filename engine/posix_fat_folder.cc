@@ -77,14 +77,7 @@ void FatFolder::Renamed(FatFolder* from, std::string_view old_name,
 
   MediumSync sync;
   if (kind_ == FatKind::kExfat) {
-    // exfat marks a rename's writes dirty and writes them back in the order
-    // they stand on the stick, the old entry's removal maybe first; any
-    // fsync writes every dirty entry and flushes the stick, so that a pull
-    // costs at most the rename in flight. The folder's sync: it also writes
-    // the folder's size, grown maybe by the new entry, which exfat keeps in
-    // memory until then.
-    PutRenameOnStick(&sync, from->fd_, fd_, new_name,
-                     {StickWrite::kNewFolder});
+    PutExfatRenameOnStick(&sync, fd_);
     return;
   }
   // vfat writes the new entry with no clusters and attaches the file to it

@@ -67,6 +67,18 @@ long GetDents(int fd, char* buffer, size_t* size) {
   return read;
 }
 
+// The next entry of a getdents64 reading of `read` bytes from `*at` on,
+// past "." and "..", or null at its end.
+const Dirent64* NextEntry(const char* buffer, long read, long* at) {
+  while (*at < read) {
+    const Dirent64* entry = reinterpret_cast<const Dirent64*>(buffer + *at);
+    *at += entry->reclen;
+    if (strcmp(entry->name, ".") != 0 && strcmp(entry->name, "..") != 0)
+      return entry;
+  }
+  return nullptr;
+}
+
 // Whether a reading of the folder from `at` begins with `name`: exfat
 // passes over an entry set that begins before `at`.
 bool BeginsWith(int fd, int64_t at, const std::string& name) {
@@ -76,12 +88,9 @@ bool BeginsWith(int fd, int64_t at, const std::string& name) {
   for (;;) {
     long read = GetDents(fd, buffer, &size);
     if (read <= 0) return false;
-    for (long pos = 0; pos < read;) {
-      const Dirent64* entry = reinterpret_cast<const Dirent64*>(buffer + pos);
-      pos += entry->reclen;
-      if (strcmp(entry->name, ".") != 0 && strcmp(entry->name, "..") != 0)
-        return name == entry->name;
-    }
+    long at = 0;
+    if (const Dirent64* entry = NextEntry(buffer, read, &at))
+      return name == entry->name;
   }
 }
 
@@ -130,11 +139,9 @@ bool ReadExfatSlots(int fd, int64_t from, const std::string* stop_at,
   for (;;) {
     long read = GetDents(fd, buffer, &size);
     if (read <= 0) return read == 0 && stop_at == nullptr;
-    for (long at = 0; at < read;) {
-      const Dirent64* entry = reinterpret_cast<const Dirent64*>(buffer + at);
-      at += entry->reclen;
+    long at = 0;
+    while (const Dirent64* entry = NextEntry(buffer, read, &at)) {
       std::string name = entry->name;
-      if (name == "." || name == "..") continue;
       int slots = ExfatSlotsFor(name);
       int64_t start = entry->off - 32 * slots;
       if (start < end) return false;
@@ -148,6 +155,22 @@ bool ReadExfatSlots(int fd, int64_t from, const std::string* stop_at,
       if (stop_at && name == *stop_at) return true;
     }
   }
+}
+
+// vfat's slot calls do not tell folders from files; the plain listing of
+// the folder open at `fd` does. A name it does not show is left where it
+// stands, as a folder is.
+bool MarkFolders(int fd, std::vector<SlotFolder::Entry>* entries) {
+  std::map<std::string, bool> folders;
+  if (!ListFolder(fd, [&folders](const dirent& entry) {
+        folders[entry.d_name] = entry.d_type == DT_DIR;
+      }))
+    return false;
+  for (SlotFolder::Entry& entry : *entries) {
+    auto folder = folders.find(entry.name);
+    entry.directory = folder == folders.end() || folder->second;
+  }
+  return true;
 }
 
 // The size of the stick's sectors, the unit the kernel writes a folder in;
@@ -190,17 +213,14 @@ FatSlots::FatSlots(int folder_fd, FatKind kind)
 // file. A stick pulled between the first two holds an empty twin of the
 // file, which a next step removes. With `left_first` the folder it left
 // comes before the rest of the folder it went to (see MoveOut).
-// On exfat any sync writes every entry the stick has changed, in the order
-// they stand on it: the rename, then one of the folder it went to, which
-// also writes that folder's size, grown maybe by the new entry (exfat keeps
-// it in memory until then), and costs no lookup of the moved file's name.
+// On exfat: the rename, then PutExfatRenameOnStick.
 bool FatSlots::Move(int from_fd, int to_fd, const std::string& name,
                     bool left_first) {
   if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
                 RENAME_NOREPLACE) != 0)
     return false;
   if (kind_ == FatKind::kExfat) {
-    PutRenameOnStick(this, from_fd, to_fd, name, {StickWrite::kNewFolder});
+    PutExfatRenameOnStick(this, to_fd);
   } else if (left_first) {
     PutRenameOnStick(this, from_fd, to_fd, name,
                      {StickWrite::kFile, StickWrite::kOldFolder,
@@ -251,27 +271,17 @@ bool FatSlots::ReadSlots(int fd, int64_t from, const std::string* stop_at,
 bool FatSlots::List(bool staging, std::vector<Entry>* entries) {
   int fd = staging ? Staging() : folder_;
   if (fd < 0 || !ReadSlots(fd, 0, nullptr, entries)) return false;
-  if (kind_ == FatKind::kExfat && staging) {
-    entries->erase(std::remove_if(entries->begin(), entries->end(),
-                                  [](const Entry& entry) {
-                                    return !entry.directory &&
-                                           entry.name == kStagingMarkName;
-                                  }),
-                   entries->end());
-  }
-  // vfat's slot calls do not tell folders from files; the plain listing
-  // does.
-  std::map<std::string, bool> folders;
-  if (kind_ == FatKind::kVfat &&
-      !ListFolder(fd, [&folders](const dirent& entry) {
-        folders[entry.d_name] = entry.d_type == DT_DIR;
-      }))
+  if (kind_ == FatKind::kExfat) {
+    if (staging) {
+      entries->erase(std::remove_if(entries->begin(), entries->end(),
+                                    [](const Entry& entry) {
+                                      return !entry.directory &&
+                                             entry.name == kStagingMarkName;
+                                    }),
+                     entries->end());
+    }
+  } else if (!MarkFolders(fd, entries)) {
     return false;
-  for (Entry& entry : *entries) {
-    if (kind_ == FatKind::kExfat) break;
-    auto folder = folders.find(entry.name);
-    // A name the listing does not show is left where it stands.
-    entry.directory = folder == folders.end() || folder->second;
   }
   if (!staging) {
     standing_.clear();

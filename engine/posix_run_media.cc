@@ -44,8 +44,10 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
     made->device = info.st_dev;
     struct statfs fs_info;
     bool known = statfs(folder, &fs_info) == 0;
-    made->fat = known && fs_info.f_type == MSDOS_SUPER_MAGIC;
-    made->exfat = known && fs_info.f_type == EXFAT_SUPER_MAGIC;
+    made->fat = known && (fs_info.f_type == MSDOS_SUPER_MAGIC ||
+                          fs_info.f_type == EXFAT_SUPER_MAGIC);
+    made->kind = known && fs_info.f_type == EXFAT_SUPER_MAGIC ? FatKind::kExfat
+                                                              : FatKind::kVfat;
     made->fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     medium = made.get();
     media_.push_back(std::move(made));
@@ -53,12 +55,11 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
 
   last_ = Folder();
   last_.medium = medium;
-  if (medium->fat || medium->exfat) {
+  if (medium->fat) {
     std::unique_ptr<FatFolder>& fat =
         fat_folders_[std::make_pair(info.st_dev, info.st_ino)];
     if (!fat) {
-      fat = std::make_unique<FatFolder>(
-          folder, run_files, medium->exfat ? FatKind::kExfat : FatKind::kVfat);
+      fat = std::make_unique<FatFolder>(folder, run_files, medium->kind);
       Strand(fat.get());
     }
     last_.fat = fat.get();
@@ -70,7 +71,7 @@ const RunMedia::Folder* RunMedia::FolderOf(const std::string& path) {
 void RunMedia::Renamed(const Folder& folder, const std::string& old_path,
                        const std::string& new_path) {
   folder.medium->renamed = true;
-  if (!folder.medium->fat && !folder.medium->exfat) return;
+  if (!folder.medium->fat) return;
   size_t old_length = FolderLength(old_path);
   size_t new_length = FolderLength(new_path);
   FatFolder* to = folder.fat;

@@ -24,8 +24,8 @@ class RunMedia {
   struct Medium {
     dev_t device = 0;
     int fd = -1;  // An open folder on it, to sync it with.
-    bool fat = false;    // The kernel's vfat.
-    bool exfat = false;  // The kernel's exfat.
+    bool fat = false;  // The kernel's vfat or exfat, as `kind` tells.
+    FatKind kind = FatKind::kVfat;
     bool renamed = false;
   };
   // The folder a path lies in.

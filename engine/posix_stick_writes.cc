@@ -38,6 +38,10 @@ void PutRenameOnStick(MediumSync* sync, int from_folder, int to_folder,
   }
 }
 
+void PutExfatRenameOnStick(MediumSync* sync, int to_folder) {
+  sync->Sync(to_folder);
+}
+
 bool ListFolder(int folder, const std::function<void(const dirent&)>& each) {
   // A descriptor of its own, which closing the listing closes.
   int list_fd = dup(folder);

@@ -1,9 +1,10 @@
 // How a rename reaches a USB stick on the kernel's FAT drivers (vfat and
-// exfat), where a stick may be pulled at any moment. Every caller keeps one
-// rule: the old entry's removal never reaches the stick before the new entry
-// holds the file's clusters. A stick pulled in between then keeps the file
-// under both names, sharing its clusters, never under neither (its clusters
-// orphaned) nor under a new name that holds nothing.
+// exfat), where a stick may be pulled at any moment. On vfat every caller
+// keeps one rule: the old entry's removal never reaches the stick before the
+// new entry holds the file's clusters. A stick pulled in between then keeps
+// the file under both names, sharing its clusters, never under neither (its
+// clusters orphaned) nor under a new name that holds nothing. exfat leaves
+// no such order to the program (see PutExfatRenameOnStick).
 #ifndef QUENBY_ENGINE_POSIX_STICK_WRITES_H_
 #define QUENBY_ENGINE_POSIX_STICK_WRITES_H_
 
@@ -42,6 +43,15 @@ enum class StickWrite {
 void PutRenameOnStick(MediumSync* sync, int from_folder, int to_folder,
                       const std::string& name,
                       std::initializer_list<StickWrite> order);
+
+// After a rename on exfat into the folder open at `to_folder`: one sync of
+// that folder. exfat marks a rename's writes dirty and writes them back in
+// an order of its own, by where they stand on the stick, the old entry's
+// removal maybe first; any fsync writes every dirty entry and flushes the
+// stick, so that a pull costs at most the rename in flight. The folder's
+// own sync also writes its size, grown maybe by the new entry, which exfat
+// keeps in memory until then (the moved file's would leave it out).
+void PutExfatRenameOnStick(MediumSync* sync, int to_folder);
 
 // Hands every entry of the folder open at `folder` to `each`, from its
 // start; `folder` stays open, its place moved (it shares it with the
