@@ -40,6 +40,7 @@ class OrderStep {
     in_order_ = listed;
     if (listed && !moving_back) MoveOut(entries);
     MoveBack();
+    if (in_order_) in_order_ = CameBackInOrder();
     bool cleared = RemovePlaceholders();
     // Placeholders never outlive the staging folder, so that the next run
     // knows them for ours.
@@ -86,6 +87,7 @@ class OrderStep {
     if (in_order_) cursor_ = StartCursor();
     for (size_t i = 0; i < names.size(); ++i) {
       if (!MoveIn(names[i])) continue;
+      returned_.push_back(names[i]);
       // The last file needs no gap filled behind it.
       if (cursor_ >= 0 && i + 1 < names.size()) FillGapBefore(names[i]);
     }
@@ -104,6 +106,22 @@ class OrderStep {
     }
     outcome_.stranded.push_back(name);
     return false;
+  }
+
+  // Whether the files that came back stand in the order they came, as one
+  // listing shows them: a folder may answer StandsAt from where its rules
+  // put a file, not from a reading.
+  bool CameBackInOrder() {
+    std::vector<SlotFolder::Entry> entries;
+    if (!folder_->List(false, &entries)) return false;
+    std::set<std::string> returned(returned_.begin(), returned_.end());
+    size_t next = 0;
+    for (const SlotFolder::Entry& entry : entries) {
+      if (entry.directory || returned.count(entry.name) == 0) continue;
+      if (next == returned_.size() || entry.name != returned_[next]) return false;
+      ++next;
+    }
+    return next == returned_.size();
   }
 
   // A pull during a move back can leave an empty twin of the file in the
@@ -213,6 +231,7 @@ class OrderStep {
   const std::set<std::string>& fixed_;
   OrderOutcome outcome_;
   std::set<std::string> placeholders_;
+  std::vector<std::string> returned_;  // Moved back by this pass, in order.
   int next_placeholder_ = 1;
   int64_t cursor_ = -1;  // Every slot before it is taken; -1: no order.
   bool in_order_ = false;

@@ -50,6 +50,8 @@ class SlotFolder {
 
   // Whether the folder's entry `name` begins right at the slot at `at`,
   // with what it takes there; most files coming back land at the cursor.
+  // A folder whose readings cost much may answer from where its driver's
+  // rule puts a new entry: the step checks the order it made at its end.
   virtual bool StandsAt(int64_t at, const std::string& name, Entry* entry) {
     std::vector<Entry> read;
     if (!ReadFrom(at, name, &read) || read.empty() || read.back().start != at)

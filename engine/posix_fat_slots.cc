@@ -302,10 +302,18 @@ bool FatSlots::ReadFrom(int64_t from, const std::string& name,
 
 bool FatSlots::StandsAt(int64_t at, const std::string& name, Entry* entry) {
   if (kind_ == FatKind::kVfat) return SlotFolder::StandsAt(at, name, entry);
-  // A reading from `at` begins with it, and one from the next slot passes
-  // over it: two short readings, where its offset might tell too much.
-  if (!BeginsWith(folder_, at, name) || BeginsWith(folder_, at + 32, name))
-    return false;
+  // exfat reads on from a slot through every free slot after the entry it
+  // finds there: behind the cursor, all the folder's moved-out files. So a
+  // reading costs as much as the move itself, and the file's place is
+  // foreseen instead. Every slot before `at` is taken, and exfat puts a new
+  // entry set into the first free run that holds it: here, unless an entry
+  // the last listing showed stands in its way (the step's own, made since,
+  // all stand before `at`).
+  const int64_t end = at + 32 * ExfatSlotsFor(name);
+  for (const auto& standing : standing_) {
+    const Entry& other = standing.second;
+    if (other.start < end && other.start + 32 * other.slots > at) return false;
+  }
   *entry = {name, false, at, ExfatSlotsFor(name)};
   return true;
 }
