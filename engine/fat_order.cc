@@ -40,7 +40,10 @@ class OrderStep {
     in_order_ = listed;
     if (listed && !moving_back) MoveOut(entries);
     MoveBack();
-    if (in_order_) in_order_ = CameBackInOrder();
+    if (in_order_ && !CameBackInOrder()) {
+      in_order_ = false;
+      foreseen_wrongly_ = true;
+    }
     bool cleared = RemovePlaceholders();
     // Placeholders never outlive the staging folder, so that the next run
     // knows them for ours.
@@ -48,6 +51,10 @@ class OrderStep {
     outcome_.ordered = in_order_ && cleared && outcome_.stranded.empty();
     return outcome_;
   }
+
+  // Whether the files came back out of order though each was taken to
+  // stand where it should.
+  bool foreseen_wrongly() const { return foreseen_wrongly_; }
 
  private:
   // Moves the folder's files into the staging folder, in the wanted order
@@ -235,6 +242,7 @@ class OrderStep {
   int next_placeholder_ = 1;
   int64_t cursor_ = -1;  // Every slot before it is taken; -1: no order.
   bool in_order_ = false;
+  bool foreseen_wrongly_ = false;
 };
 
 }  // namespace
@@ -264,7 +272,14 @@ OrderOutcome PutInOrder(SlotFolder* folder, bool start,
                         const std::set<std::string>& fixed) {
   if (!folder->HasStaging() && (!start || !folder->MakeStaging()))
     return OrderOutcome();
-  return OrderStep(folder, fixed).Run();
+  OrderStep step(folder, fixed);
+  OrderOutcome outcome = step.Run();
+  // Where a folder's rule did not hold (an entry no listing shows stood in
+  // the way, say), the step is made once more, every landing read.
+  if (step.foreseen_wrongly() && outcome.stranded.empty() &&
+      folder->ReadLandings() && folder->MakeStaging())
+    outcome = OrderStep(folder, fixed).Run();
+  return outcome;
 }
 
 }  // namespace quenby

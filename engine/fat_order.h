@@ -59,6 +59,8 @@ class SlotFolder {
     *entry = read.back();
     return true;
   }
+  // Makes StandsAt read from now on; whether it foresaw until now.
+  virtual bool ReadLandings() { return false; }
 
   // Whether the folder, or the staging folder, holds an entry of that name.
   virtual bool Holds(bool staging, const std::string& name) = 0;

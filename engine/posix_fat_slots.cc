@@ -309,12 +309,27 @@ bool FatSlots::StandsAt(int64_t at, const std::string& name, Entry* entry) {
   // entry set into the first free run that holds it: here, unless an entry
   // the last listing showed stands in its way (the step's own, made since,
   // all stand before `at`).
-  const int64_t end = at + 32 * ExfatSlotsFor(name);
-  for (const auto& standing : standing_) {
-    const Entry& other = standing.second;
-    if (other.start < end && other.start + 32 * other.slots > at) return false;
+  const int slots = ExfatSlotsFor(name);
+  if (foresee_) {
+    const int64_t end = at + 32 * slots;
+    for (const auto& standing : standing_) {
+      const Entry& other = standing.second;
+      if (other.start < end && other.start + 32 * other.slots > at)
+        return false;
+    }
+  } else if (!BeginsWith(folder_, at, name) ||
+             BeginsWith(folder_, at + 32, name)) {
+    // Read: a reading from `at` begins with it, and one from the next slot
+    // passes over it.
+    return false;
   }
-  *entry = {name, false, at, ExfatSlotsFor(name)};
+  *entry = {name, false, at, slots};
+  return true;
+}
+
+bool FatSlots::ReadLandings() {
+  if (kind_ != FatKind::kExfat || !foresee_) return false;
+  foresee_ = false;
   return true;
 }
 

@@ -28,6 +28,7 @@ class FatSlots : public SlotFolder, public MediumSync {
   bool ReadFrom(int64_t from, const std::string& name,
                 std::vector<Entry>* entries) override;
   bool StandsAt(int64_t at, const std::string& name, Entry* entry) override;
+  bool ReadLandings() override;
   bool Holds(bool staging, const std::string& name) override;
   bool HasStaging() override;
   bool MakeStaging() override;
@@ -60,6 +61,7 @@ class FatSlots : public SlotFolder, public MediumSync {
   std::map<std::string, Entry> standing_;
   int64_t staging_at_ = -1;
   int64_t sector_ = 0;  // Bytes; found at the first move out.
+  bool foresee_ = true;  // On exfat; see StandsAt.
 };
 
 }  // namespace quenby

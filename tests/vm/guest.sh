@@ -155,7 +155,8 @@ bench_part() {
   # The same on exFAT, which the host cannot write: the folders are made
   # here, and synced before any side is timed.
   modprobe -q exfat
-  truncate -s 64M /tmp/bench-exfat.img &&
+  # Each file takes a cluster of its own there: room for every run.
+  truncate -s "$((64 * ${VM_BENCH_RUNS:-1}))M" /tmp/bench-exfat.img &&
     mkfs.exfat /tmp/bench-exfat.img >/dev/null &&
     mount -t exfat -o loop /tmp/bench-exfat.img /mnt/bench &&
     "$native/bench/fat_bench" /mnt/bench --files 3000 \
