@@ -247,7 +247,15 @@ FLS_LINE = re.compile(r"(\S)/\S (?:\* )?(\d+)(?:-\S+)?:\t(.*)$")
 EXFAT_NAME = (3, b"EXFAT   ")
 EXFAT_FLAGS, EXFAT_DIRTY = 106, 0x0002
 EXFAT_CLEAN = [re.compile(p) for p in (
-    r"exfatprogs version : ", r".*: clean\. directories \d+, files \d+$")]
+    r"exfatprogs version : ", r".*: clean\. directories \d+, files \d+$",
+    # The sums after the errors, which stand as findings of their own.
+    r".*: corrupted\. directories \d+, files \d+$",
+    r".*: files corrupted \d+, files fixed 0$")]
+# How fsck.exfat tells of the second of two names that share one chain of
+# clusters (the file whose move was in flight when the stick was pulled).
+EXFAT_SHARED = re.compile(r"ERROR: (/.*): cluster is already allocated for "
+                          r"the other file\. truncated to 0 bytes at "
+                          r"0x[0-9a-f]+\. Truncate \(y/N\)\? n$")
 
 
 class ExfatStick:
@@ -323,7 +331,8 @@ class ExfatStick:
 
     @staticmethod
     def twin(finding, pair):
-        return False
+        match = EXFAT_SHARED.match(finding[0])
+        return len(finding) == 1 and bool(match) and match.group(1) in pair
 
     @staticmethod
     def stray_cluster(finding):
