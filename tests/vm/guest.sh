@@ -155,9 +155,10 @@ bench_part() {
   # The same on exFAT, which the host cannot write: the folders are made
   # here, and synced before any side is timed.
   modprobe -q exfat
-  # Each file takes a cluster of its own there: room for every run.
+  # Each file takes a cluster of its own there: room for every run, in
+  # clusters of 4 KiB, which mkfs.exfat picks only for images under 256 MiB.
   truncate -s "$((64 * ${VM_BENCH_RUNS:-1}))M" /tmp/bench-exfat.img &&
-    mkfs.exfat /tmp/bench-exfat.img >/dev/null &&
+    mkfs.exfat -c 4K /tmp/bench-exfat.img >/dev/null &&
     mount -t exfat -o loop /tmp/bench-exfat.img /mnt/bench &&
     "$native/bench/fat_bench" /mnt/bench --files 3000 \
       --runs "${VM_BENCH_RUNS:-1}" --make-only && sync ||
