@@ -133,6 +133,8 @@ int CheckAfterKill(const std::string& dir, int files) {
 // Every line of a killed run's log is whole: the header, then failure lines
 // of missing entries in order, and the closing empty lines only after the
 // last of them (a kill after the run had written all, before it ended).
+// Only the last line may be cut, and only at a page's end: the kernel ends
+// a write between two pages when its writer is killed.
 void CheckLogAfterKill(const std::string& dir, int files,
                        std::set<std::string>* left) {
   if (!Exists(dir + "/output.txt")) {
@@ -158,6 +160,13 @@ void CheckLogAfterKill(const std::string& dir, int files,
     std::string line = "Playlist #" + std::to_string(entry) + ": Music\\" +
                        Name(entry) + " could not be renamed to Music\\" +
                        NumberedName(entry) + "\r\n";
+    size_t cut = log.size() - pos;
+    if (cut < line.size() && log.size() % 4096 == 0 &&
+        (line.compare(0, cut, log, pos) == 0 ||
+         std::string("\r\n\r\n").compare(0, cut, log, pos) == 0)) {
+      left->insert("a log whose last line a kill cut at a page's end");
+      return;
+    }
     ASSERT_EQ(line, log.substr(pos, line.size())) << "log of " << dir;
     pos += line.size();
   }
