@@ -148,10 +148,12 @@ void CheckLogAfterKill(const std::string& dir, int files,
     EXPECT_EQ("", log);
     return;
   }
+  const std::string closing = "\r\n\r\n";
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
   size_t pos = header_end + 2;
   int entry = 0;
   while (pos < log.size()) {
-    if (log.compare(pos, std::string::npos, "\r\n\r\n") == 0) {
+    if (log.compare(pos, std::string::npos, closing) == 0) {
       EXPECT_EQ(files / kMissingEvery * kMissingEvery, entry) << dir;
       left->insert("a whole log (killed as the run ended)");
       return;
@@ -161,9 +163,9 @@ void CheckLogAfterKill(const std::string& dir, int files,
                        Name(entry) + " could not be renamed to Music\\" +
                        NumberedName(entry) + "\r\n";
     size_t cut = log.size() - pos;
-    if (cut < line.size() && log.size() % 4096 == 0 &&
+    if (cut < line.size() && log.size() % page == 0 &&
         (line.compare(0, cut, log, pos) == 0 ||
-         std::string("\r\n\r\n").compare(0, cut, log, pos) == 0)) {
+         closing.compare(0, cut, log, pos) == 0)) {
       left->insert("a log whose last line a kill cut at a page's end");
       return;
     }
