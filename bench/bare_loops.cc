@@ -6,7 +6,7 @@
 
 #include "numbered_path.h"
 #include "playlist_text.h"
-#include "posix_path.h"
+#include "linux_path.h"
 
 namespace quenby {
 

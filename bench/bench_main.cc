@@ -25,7 +25,7 @@
 #include "headless_dialog.h"
 #include "playlist_text.h"
 #include "measure.h"
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 #include "report.h"
 #include "run_renaming.h"
 
@@ -106,7 +106,7 @@ int PosixFailureRun(uint32_t entries) {
   const std::string path = "playlist.m3u";
   WriteTextFile(path, PlaylistText(entries));
   if (!CreateFileTree("tree", entries, false) || chdir("tree") != 0) return 1;
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   HeadlessDialog dialog("../" + path, kIdRestoreMode);
   RunRenaming(&dialog, &fs);
   return dialog.message() == kMessageFailures ? 0 : 1;
@@ -204,7 +204,7 @@ class Bench {
   Sample EngineRun(const std::string& tree, int mode, std::string* message) {
     Sample sample;
     InFolder(tree, [&] {
-      PosixFileSystem fs;
+      LinuxFileSystem fs;
       HeadlessDialog dialog(playlist_, mode);
       sample = Measure([&] { RunRenaming(&dialog, &fs); });
       *message = dialog.message();

@@ -37,8 +37,8 @@
 #include "headless_dialog.h"
 #include "measure.h"
 #include "numbered_path.h"
-#include "posix_file_system.h"
-#include "posix_path.h"
+#include "linux_file_system.h"
+#include "linux_path.h"
 #include "run_renaming.h"
 
 namespace quenby {
@@ -197,13 +197,14 @@ void DurableLoop(const Folder& folder, bool exfat) {
   close(dir);
 }
 
-// The POSIX file system with the time of RenamesDone kept apart: the order
+// The Linux file system with the time of RenamesDone kept apart: the order
 // step runs there, after the last rename.
 class TimedFileSystem : public FileSystem {
  public:
   bool IsReadable(const std::string& path) override {
     return fs_.IsReadable(path);
   }
+  void StartRun(RunMode mode) override { fs_.StartRun(mode); }
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override {
     return fs_.OpenPlaylist(path);
   }
@@ -224,7 +225,7 @@ class TimedFileSystem : public FileSystem {
   double done() const { return done_; }
 
  private:
-  PosixFileSystem fs_;
+  LinuxFileSystem fs_;
   double done_ = 0;
 };
 

@@ -20,6 +20,7 @@ class GeneratedFileSystem : public FileSystem {
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;
+  void StartRun(RunMode mode) override { (void)mode; }
   void RenamesDone() override {}
   bool Delete(const std::string& name) override;
   LocalTime Now() override { return LocalTime{2000, 6, 14, 15, 7}; }

@@ -29,7 +29,7 @@
 #include "file_tree.h"
 #include "headless_dialog.h"
 #include "playlist_text.h"
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 #include "run_renaming.h"
 #include "wm_ping.h"
 
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
   sync();
 
   if (argc > 2 && std::string(argv[2]) == "engine") {
-    quenby::PosixFileSystem fs;
+    quenby::LinuxFileSystem fs;
     quenby::HeadlessDialog headless("../list.m3u", quenby::kIdNumberMode);
     QElapsedTimer wall;
     wall.start();

@@ -1,6 +1,7 @@
 #include "entry_path.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace quenby {
 
@@ -103,6 +104,38 @@ bool EntryToWindowsPath(const std::string& entry, std::string* path) {
   if (!DecodeFileUrl(entry, &host, &local)) return false;
   *path = host.empty() ? local : "//" + host + local;
   std::replace(path->begin(), path->end(), '/', '\\');
+  return true;
+}
+
+namespace {
+
+// A path holds few backslashes: memchr leaps to each instead of looking at
+// every byte.
+void SlashesForBackslashes(std::string* path) {
+  char* end = path->data() + path->size();
+  for (char* p = path->data();
+       (p = static_cast<char*>(memchr(p, '\\', end - p))) != nullptr;)
+    *p++ = '/';
+}
+
+}  // namespace
+
+bool EntryToPosixPath(const std::string& entry, TextToUtf8 to_utf8,
+                      std::string* path) {
+  if (IsFileUrl(entry)) {
+    // A file on another host is not ours to reach.
+    std::string host, local;
+    if (!DecodeFileUrl(entry, &host, &local) || !host.empty()) return false;
+    return EntryToPosixPath(local, to_utf8, path);
+  }
+  // Read before the backslashes turn: in Shift_JIS a 0x5C byte may be the
+  // second half of a character.
+  if (to_utf8) {
+    if (!to_utf8(entry, path)) return false;
+  } else {
+    *path = entry;
+  }
+  SlashesForBackslashes(path);
   return true;
 }
 

@@ -30,8 +30,19 @@ bool DecodeFileUrl(std::string_view url, std::string* host, std::string* path);
 
 // The Windows path that an entry names: a file: URL's local or network path
 // with backslashes, or the entry itself, byte for byte. False when the
-// entry names no usable path. (Linux has EntryToPosixPath.)
+// entry names no usable path.
 bool EntryToWindowsPath(const std::string& entry, std::string* path);
+
+// Reads `text`, written in some code page, into UTF-8; false when it is no
+// text of that code page.
+using TextToUtf8 = bool (*)(std::string_view text, std::string* utf8);
+
+// The Linux path that an entry names: a file: URL's local path, or the
+// entry itself, read by `to_utf8` (null: as written), with slashes for
+// backslashes. False when the entry names no local path, or `to_utf8`
+// cannot read it.
+bool EntryToPosixPath(const std::string& entry, TextToUtf8 to_utf8,
+                      std::string* path);
 
 }  // namespace quenby
 

@@ -43,12 +43,40 @@ class OutputFile {
   virtual bool Sync() = 0;
 };
 
+// A log on a platform's file handle, which may write less than it is given:
+// Write goes on until all is written.
+class HandleOutputFile : public OutputFile {
+ public:
+  bool Write(const char* data, size_t size) final {
+    while (size > 0) {
+      long count = WritePart(data, size);
+      if (count <= 0) return false;
+      data += count;
+      size -= static_cast<size_t>(count);
+    }
+    return true;
+  }
+
+ protected:
+  // Writes the start of `data`: returns how many bytes, 0 or less on
+  // failure. An interrupted call is the platform's to repeat.
+  virtual long WritePart(const char* data, size_t size) = 0;
+};
+
+// What a run does with its playlist's files.
+enum class RunMode { kNumbering, kRestoring };
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
 
-  // True unless the file is missing or cannot be read (_access mode 4).
+  // True unless the file is missing or the user may not read it.
   virtual bool IsReadable(const std::string& path) = 0;
+
+  // A run in `mode` begins: its renames follow, until RenamesDone. Told,
+  // not guessed from the names, so that a folder holding a user's own file
+  // named like a numbered one is never taken for a numbered folder.
+  virtual void StartRun(RunMode mode) = 0;
 
   // Opens a playlist named by a native path. Null when it cannot be opened
   // or is not a regular file; opening never blocks.

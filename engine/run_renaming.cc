@@ -32,10 +32,13 @@ namespace {
 
 using EntryStep = void (*)(FileSystem*, const EntryLine&, int32_t*, RunLog*);
 
-// Reads the playlist to its end, handing every entry line to `step`, then
-// ends the run with its message. Returns the message to show.
-const char* RunPlaylist(DialogHost* dialog, FileSystem* fs, EntryStep step,
+// Reads the playlist to its end, handing every entry line to the mode's
+// step, then ends the run with its message. Returns the message to show.
+const char* RunPlaylist(DialogHost* dialog, FileSystem* fs, RunMode mode,
                         int32_t* failure_count, RunLog* log) {
+  const EntryStep step =
+      mode == RunMode::kNumbering ? NumberEntry : RestoreEntry;
+  fs->StartRun(mode);
   std::unique_ptr<InputFile> playlist = fs->OpenPlaylist(PlaylistPath);
   EntryNumber = 0;
   if (!playlist) return kMessageCannotOpen;
@@ -105,10 +108,12 @@ void RunRenaming(DialogHost* dialog, FileSystem* fs) {
   } else {
     switch (dialog->CheckedRadioButton(kIdNumberMode, kIdRestoreMode)) {
       case kIdNumberMode:
-        message = RunPlaylist(dialog, fs, NumberEntry, &failure_count, &log);
+        message = RunPlaylist(dialog, fs, RunMode::kNumbering, &failure_count,
+                              &log);
         break;
       case kIdRestoreMode:
-        message = RunPlaylist(dialog, fs, RestoreEntry, &failure_count, &log);
+        message = RunPlaylist(dialog, fs, RunMode::kRestoring, &failure_count,
+                              &log);
         break;
       default:
         message = kMessageNoMode;

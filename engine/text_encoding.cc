@@ -51,6 +51,13 @@ int32_t NextCodePoint(std::string_view text, size_t* pos) {
   return static_cast<int32_t>(code_point);
 }
 
+int64_t Utf16Length(std::string_view text) {
+  int64_t units = 0;
+  for (size_t pos = 0; pos < text.size();)
+    units += NextCodePoint(text, &pos) >= 0x10000 ? 2 : 1;
+  return units;
+}
+
 bool IsValidUtf8(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) {
     // Paths are mostly ASCII: skip it eight bytes at a time while no byte

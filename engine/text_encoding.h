@@ -20,6 +20,10 @@ int32_t NextCodePoint(std::string_view text, size_t* pos);
 // ASCII is UTF-8.
 bool IsValidUtf8(std::string_view text);
 
+// How many UTF-16 code units `text` takes (a byte that starts no character
+// one), the unit in which FAT drivers count a name's directory slots.
+int64_t Utf16Length(std::string_view text);
+
 // Whether any byte of `text` is above 0x7F.
 bool HasNonAscii(std::string_view text);
 

@@ -8,7 +8,7 @@
 
 #include "fake_dialog.h"
 #include "fat_mount.h"
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 #include "run_renaming.h"
 #include "temp_dir.h"
 
@@ -36,7 +36,7 @@ class FatTest : public ::testing::Test {
 
   TempDir dir;
   FatMount fat{dir.path()};
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   FakeDialog dialog;
 };
 

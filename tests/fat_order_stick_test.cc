@@ -18,9 +18,9 @@
 #include "fake_dialog.h"
 #include "fat_mount.h"
 #include "fat_order.h"
-#include "posix_file_system.h"
+#include "linux_file_system.h"
+#include "linux_stick.h"
 #include "run_renaming.h"
-#include "posix_fat_slots.h"
 #include "temp_dir.h"
 
 namespace quenby {
@@ -118,7 +118,7 @@ class FatOrderStickTest : public ::testing::Test {
 
   TempDir dir;
   FatMount fat{dir.path()};
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   FakeDialog dialog;
 };
 
@@ -167,23 +167,43 @@ TEST_F(FatOrderStickTest, NumberedFoldersEndInPlaylistOrder) {
   }
 }
 
-// Stops the program after a set count of changes, as a kill would.
+// The step's slots on the stick, stopped after a set count of changes as a
+// kill would (-1: never), and telling when the staging folder is being made.
 struct Killed {};
-class KilledSlots : public FatSlots {
+class WatchedSlots : public SlotFolder {
  public:
-  KilledSlots(int fd, FatKind kind, long changes) : FatSlots(fd, kind), left_(changes) {}
-  bool MakeStaging() override { return Spend() && FatSlots::MakeStaging(); }
-  bool RemoveStaging() override { return Spend() && FatSlots::RemoveStaging(); }
-  bool MoveOut(const std::string& n) override { return Spend() && FatSlots::MoveOut(n); }
-  bool MoveIn(const std::string& n) override { return Spend() && FatSlots::MoveIn(n); }
+  WatchedSlots(int fd, FatKind kind, long changes, MediumSync* sync)
+      : slots_(OpenSlots(fd, kind, sync)), left_(changes) {}
+  bool making = false;
+
+  bool List(bool s, std::vector<Entry>* e) override { return slots_->List(s, e); }
+  bool ReadFrom(int64_t from, const std::string& n, std::vector<Entry>* e) override {
+    return slots_->ReadFrom(from, n, e);
+  }
+  bool StandsAt(int64_t at, const std::string& n, Entry* e) override {
+    return slots_->StandsAt(at, n, e);
+  }
+  bool ReadLandings() override { return slots_->ReadLandings(); }
+  bool Holds(bool s, const std::string& n) override { return slots_->Holds(s, n); }
+  bool HasStaging() override { return slots_->HasStaging(); }
+  int PlaceholderSlots() const override { return slots_->PlaceholderSlots(); }
+  bool MakeStaging() override {
+    making = true;
+    bool made = Spend() && slots_->MakeStaging();
+    making = false;
+    return made;
+  }
+  bool RemoveStaging() override { return Spend() && slots_->RemoveStaging(); }
+  bool MoveOut(const std::string& n) override { return Spend() && slots_->MoveOut(n); }
+  bool MoveIn(const std::string& n) override { return Spend() && slots_->MoveIn(n); }
   bool MakePlaceholder(const std::string& n) override {
-    return Spend() && FatSlots::MakePlaceholder(n);
+    return Spend() && slots_->MakePlaceholder(n);
   }
   bool RemovePlaceholder(const std::string& n) override {
-    return Spend() && FatSlots::RemovePlaceholder(n);
+    return Spend() && slots_->RemovePlaceholder(n);
   }
   bool RemoveEmpty(bool staging, const std::string& n) override {
-    return Spend() && FatSlots::RemoveEmpty(staging, n);
+    return Spend() && slots_->RemoveEmpty(staging, n);
   }
 
  private:
@@ -191,6 +211,7 @@ class KilledSlots : public FatSlots {
     if (left_-- == 0) throw Killed();
     return true;
   }
+  std::unique_ptr<SlotFolder> slots_;
   long left_;
 };
 
@@ -205,7 +226,8 @@ TEST_F(FatOrderStickTest, AStepCutShortAtAnyChangeIsFinishedByTheNextRun) {
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
     bool finished = false;
     try {
-      KilledSlots slots(fd, kind(), kill_at);
+      MediumSync sync;
+      WatchedSlots slots(fd, kind(), kill_at, &sync);
       // As a run calls it: its playlist stays where it stands.
       finished = PutInOrder(&slots, true, {"list.m3u"}).ordered;
     } catch (const Killed&) {
@@ -294,36 +316,27 @@ std::string Missing(const std::string& image, const Album& album) {
 
 // Looks at the stick after each of the step's writes: a stick pulled then
 // keeps exactly what the image file holds.
-class PulledAnyTimeSlots : public FatSlots {
+class PullingSync : public MediumSync {
  public:
-  PulledAnyTimeSlots(int fd, FatKind kind, const std::string& image, const Album& album)
-      : FatSlots(fd, kind), image_(image), kind_(kind), album_(album) {}
-  std::vector<std::string> damage;  // What each pull would have left.
+  PullingSync(const std::string& image, bool exfat, const Album& album)
+      : image_(image), exfat_(exfat), album_(album) {}
+  const WatchedSlots* slots = nullptr;  // Whose staging folder is being made.
+  std::vector<std::string> damage;      // What each pull would have left.
   int writes = 0;
 
-  bool MakeStaging() override {
-    making_ = true;
-    bool made = FatSlots::MakeStaging();
-    making_ = false;
-    return made;
-  }
-
- protected:
   void Sync(int fd, bool whole) override {
-    FatSlots::Sync(fd, whole);
-    std::string found = Damage(image_, kind() == FatKind::kExfat, making_);
-    if (kind() == FatKind::kExfat) found += Missing(image_, album_);
+    MediumSync::Sync(fd, whole);
+    std::string found = Damage(image_, exfat_, slots && slots->making);
+    if (exfat_) found += Missing(image_, album_);
     ++writes;
     if (!found.empty())
       damage.push_back("pulled after write " + std::to_string(writes) + ":\n" + found);
   }
 
  private:
-  FatKind kind() const { return kind_; }
   std::string image_;
-  FatKind kind_;
+  bool exfat_;
   const Album& album_;
-  bool making_ = false;
 };
 
 TEST_F(FatOrderStickTest, AStickPulledBetweenAnyTwoWritesHoldsNoDamage) {
@@ -346,12 +359,14 @@ TEST_F(FatOrderStickTest, AStickPulledBetweenAnyTwoWritesHoldsNoDamage) {
   sync();
   ASSERT_EQ("", Damage(fat.image(), fat.exfat()));
   int fd = open("Pulled", O_RDONLY | O_DIRECTORY);
-  PulledAnyTimeSlots slots(fd, kind(), fat.image(), album);
+  PullingSync sync(fat.image(), fat.exfat(), album);
+  WatchedSlots slots(fd, kind(), -1, &sync);
+  sync.slots = &slots;
   EXPECT_TRUE(PutInOrder(&slots, true, {"list.m3u"}).ordered);
   close(fd);
   // A move takes three syncs on vfat, one on exfat.
-  EXPECT_GT(slots.writes, fat.exfat() ? 32 : 80);
-  for (const std::string& damage : slots.damage) ADD_FAILURE() << damage;
+  EXPECT_GT(sync.writes, fat.exfat() ? 32 : 80);
+  for (const std::string& damage : sync.damage) ADD_FAILURE() << damage;
   ExpectInOrder(album);
 }
 
@@ -377,7 +392,8 @@ TEST_F(FatOrderStickTest, AFileThatCannotGoBackIsLoggedAndKept) {
                         ("Taken/" + Numbered(i + 1, album.tracks[i])).c_str()));
   int fd = open("Taken", O_RDONLY | O_DIRECTORY);
   try {
-    KilledSlots slots(fd, kind(), 4);  // The staging folder made, three files out.
+    MediumSync sync;
+    WatchedSlots slots(fd, kind(), 4, &sync);  // The staging folder made, three files out.
     PutInOrder(&slots, true, {"list.m3u"});
   } catch (const Killed&) {
   }

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "fake_dialog.h"
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 #include "reliability/run_model.h"
 #include "run_renaming.h"
 #include "temp_dir.h"
@@ -168,7 +168,7 @@ std::string RunPlaylist(Plan plan) {
                             ? kMessageSuccess
                             : kMessageFailures;
 
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   FakeDialog dialog;
   dialog.path = "/list.m3u";
   dialog.Run(&fs, kIdNumberMode);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "fake_dialog.h"
-#include "posix_file_system.h"
-#include "posix_path.h"
+#include "linux_file_system.h"
+#include "linux_path.h"
 #include "reliability/run_model.h"
 #include "temp_dir.h"
 
@@ -175,7 +175,7 @@ class BadInputTest : public ::testing::Test {
   }
 
   TempDir dir;
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   FakeDialog dialog;
 };
 

@@ -21,7 +21,7 @@
 #include "fake_dialog.h"
 #include "fat_order.h"
 #include "fat_mount.h"
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 #include "temp_dir.h"
 
 namespace quenby {
@@ -179,7 +179,7 @@ void CheckLogAfterKill(const std::string& dir, int files,
 // A removal run restores every numbered name and logs every other entry.
 void RestoreAndCheck(const std::string& dir, int files, int numbered) {
   ASSERT_EQ(0, chdir(dir.c_str()));
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   FakeDialog dialog;
   dialog.path = "list.m3u";
   dialog.Run(&fs, kIdRestoreMode);

@@ -7,14 +7,14 @@
 #include <unistd.h>
 
 #include "fake_dialog.h"
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 
 int main(int argc, char** argv) {
   if (argc != 4 || chdir(argv[1]) != 0) {
     fprintf(stderr, "usage: crash_driver DIR PLAYLIST number|remove\n");
     return 2;
   }
-  quenby::PosixFileSystem fs;
+  quenby::LinuxFileSystem fs;
   quenby::FakeDialog dialog;
   dialog.path = argv[2];
   int mode = strcmp(argv[3], "number") == 0 ? quenby::kIdNumberMode

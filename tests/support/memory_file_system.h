@@ -59,6 +59,7 @@ class MemoryFileSystem : public FileSystem {
   std::multiset<std::string> open_files;
 
   bool IsReadable(const std::string& path) override;
+  void StartRun(RunMode mode) override { (void)mode; }
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
   std::unique_ptr<OutputFile> CreateLog(const std::string& name) override;

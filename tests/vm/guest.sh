@@ -120,9 +120,9 @@ vfat_part() {
     # what FAT cannot hold: FIFOs, symbolic links and (utf8 being on in
     # every set here) names that are not UTF-8. The FAT suite covers names
     # outside ASCII.
-    step "$type $options" "POSIX suite" "posix-$tag" \
+    step "$type $options" "Linux suite" "linux-$tag" \
       env TMPDIR=/mnt/vfat "$native/tests/engine_tests" \
-      --gtest_filter='Posix*-*NoRegularFile*:*NeverFollowsALink:*SpecialPlaylists*:*NumbersAndRestoresEveryName'
+      --gtest_filter='Linux*-*NoRegularFile*:*NeverFollowsALink:*SpecialPlaylists*:*NumbersAndRestoresEveryName'
     umount /mnt/vfat
     step "$type $options" "fsck.$type of its image" "fsck-$tag" \
       "fsck.$type" -n "$image"

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 #include "run_renaming.h"
 
 DialogRun::DialogRun(QWidget* dialog, quenby::FileSystem* fs)
@@ -18,6 +18,6 @@ void DialogRun::run() {
     quenby::RunRenaming(&host_, fs_);
     return;
   }
-  quenby::PosixFileSystem disk;
+  quenby::LinuxFileSystem disk;
   quenby::RunRenaming(&host_, &disk);
 }

@@ -2,8 +2,8 @@
 // only in letter case for one name; the kernel's vfat, mounted with
 // iocharset=utf8, compares long names byte for byte, and its rename would
 // then write a second entry that Windows cannot tell from the first.
-#ifndef QUENBY_ENGINE_POSIX_FAT_NAMES_H_
-#define QUENBY_ENGINE_POSIX_FAT_NAMES_H_
+#ifndef QUENBY_ENGINE_FAT_NAMES_H_
+#define QUENBY_ENGINE_FAT_NAMES_H_
 
 #include <string>
 #include <string_view>
@@ -19,4 +19,4 @@ std::string FatNameKey(std::string_view name);
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_POSIX_FAT_NAMES_H_
+#endif  // QUENBY_ENGINE_FAT_NAMES_H_

@@ -1,4 +1,4 @@
-#include "posix_fat_names.h"
+#include "fat_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "code_page.h"
 #include "entry_path.h"
 #include "fake_dialog.h"
-#include "posix_path.h"
+#include "linux_path.h"
 #include "run_renaming.h"
 #include "temp_dir.h"
 #include "utf16_bytes.h"
@@ -19,13 +20,13 @@ namespace {
 
 // What an entry names on each platform, before any file system sees it.
 // The Windows path is read as written only: code pages become Unicode there.
-TEST(PosixFileSystemTest, EntriesBecomeNativePaths) {
-  const CodePage kAsWritten = static_cast<CodePage>(-1);
-  const CodePage k1252 = CodePage::kWindows1252;
-  const CodePage k932 = CodePage::kWindows932;
+TEST(LinuxFileSystemTest, EntriesBecomeNativePaths) {
+  const TextToUtf8 kAsWritten = nullptr;
+  const TextToUtf8 k1252 = Windows1252ToUtf8;
+  const TextToUtf8 k932 = ShiftJisToUtf8;
   const struct {
     const char* entry;
-    CodePage code_page;
+    TextToUtf8 code_page;
     const char* posix;    // Null: names no path here.
     const char* windows;  // Null: names no path there.
   } cases[] = {
@@ -49,9 +50,8 @@ TEST(PosixFileSystemTest, EntriesBecomeNativePaths) {
   };
   EXPECT_EQ("C:/M/a%20b", ToPosixPath("C:\\M\\a%20b"));
   for (const auto& c : cases) {
-    const CodePage* code_page = c.code_page == kAsWritten ? nullptr : &c.code_page;
     std::string path;
-    ASSERT_EQ(c.posix != nullptr, EntryToPosixPath(c.entry, code_page, &path))
+    ASSERT_EQ(c.posix != nullptr, EntryToPosixPath(c.entry, c.code_page, &path))
         << c.entry;
     if (c.posix) {
       EXPECT_EQ(c.posix, path) << c.entry;
@@ -64,9 +64,9 @@ TEST(PosixFileSystemTest, EntriesBecomeNativePaths) {
   }
 }
 
-TEST(PosixFileSystemTest, RenameNeverReplaces) {
+TEST(LinuxFileSystemTest, RenameNeverReplaces) {
   TempDir dir;
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   WriteFile("a", "a");
   WriteFile("b", "b");
   EXPECT_FALSE(fs.Rename("a", "b"));
@@ -79,9 +79,9 @@ TEST(PosixFileSystemTest, RenameNeverReplaces) {
   EXPECT_EQ("a", ReadFile("c"));
 }
 
-TEST(PosixFileSystemTest, PlaylistsThatAreNoRegularFileCannotBeOpened) {
+TEST(LinuxFileSystemTest, PlaylistsThatAreNoRegularFileCannotBeOpened) {
   TempDir dir;
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   mkdir("folder", 0755);
   ASSERT_EQ(0, mkfifo("fifo", 0644));
   for (const char* path : {"folder", "fifo", "/dev/zero"}) {
@@ -92,9 +92,9 @@ TEST(PosixFileSystemTest, PlaylistsThatAreNoRegularFileCannotBeOpened) {
   EXPECT_FALSE(fs.IsReadable("missing"));
 }
 
-TEST(PosixFileSystemTest, TheLogNeverFollowsALink) {
+TEST(LinuxFileSystemTest, TheLogNeverFollowsALink) {
   TempDir dir;
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   WriteFile("precious", "keep me");
   ASSERT_EQ(0, symlink("precious", "output.txt"));
   EXPECT_EQ(nullptr, fs.CreateLog("output.txt"));
@@ -110,14 +110,14 @@ std::string Backslashed(std::string path) {
 }
 
 // Numbering and restoring real files, the way a user runs the program.
-class PosixRunTest : public ::testing::Test {
+class LinuxRunTest : public ::testing::Test {
  protected:
   TempDir dir;
-  PosixFileSystem fs;
+  LinuxFileSystem fs;
   FakeDialog dialog;
 };
 
-TEST_F(PosixRunTest, NumbersAndRestoresEveryName) {
+TEST_F(LinuxRunTest, NumbersAndRestoresEveryName) {
   WriteFile("Music/Rock/one.mp3", "1");
   WriteFile("Music/two words .mp3", "2");
   WriteFile("Music/\xe9t\xe9.mp3", "3");  // Latin-1 bytes
@@ -150,7 +150,7 @@ TEST_F(PosixRunTest, NumbersAndRestoresEveryName) {
   EXPECT_FALSE(Exists("Music/Rock/000001one.mp3"));
 }
 
-TEST_F(PosixRunTest, AnExistingTargetIsNeverReplaced) {
+TEST_F(LinuxRunTest, AnExistingTargetIsNeverReplaced) {
   WriteFile("M/a.mp3", "a");
   WriteFile("M/000001a.mp3", "already there");
   WriteFile("list.m3u", "M\\a.mp3\n");
@@ -172,7 +172,7 @@ TEST_F(PosixRunTest, AnExistingTargetIsNeverReplaced) {
 
 // Each playlist as another program wrote it, numbered and then restored.
 // "@" stands for the test's folder.
-TEST_F(PosixRunTest, ReadsPlaylistsAsOtherProgramsWriteThem) {
+TEST_F(LinuxRunTest, ReadsPlaylistsAsOtherProgramsWriteThem) {
   using Files = std::vector<std::pair<std::string, std::string>>;
   const struct {
     const char* name;
@@ -252,7 +252,7 @@ TEST_F(PosixRunTest, ReadsPlaylistsAsOtherProgramsWriteThem) {
   }
 }
 
-TEST_F(PosixRunTest, TheRunNeverRenamesItsOwnPlaylistOrLog) {
+TEST_F(LinuxRunTest, TheRunNeverRenamesItsOwnPlaylistOrLog) {
   // Also when an entry names them through a folder.
   ASSERT_EQ(0, mkdir((dir.path() + "/M").c_str(), 0755));
   const std::string list = "output.txt\nList.m3u\nM\\..\\List.m3u\n";
@@ -267,7 +267,7 @@ TEST_F(PosixRunTest, TheRunNeverRenamesItsOwnPlaylistOrLog) {
   EXPECT_EQ(list, ReadFile("List.m3u"));
 }
 
-TEST_F(PosixRunTest, SpecialPlaylistsAreReportedNotRead) {
+TEST_F(LinuxRunTest, SpecialPlaylistsAreReportedNotRead) {
   mkdir("folder", 0755);
   ASSERT_EQ(0, mkfifo("fifo", 0644));
   for (const char* path : {"folder", "fifo", "/dev/zero"}) {
@@ -280,7 +280,7 @@ TEST_F(PosixRunTest, SpecialPlaylistsAreReportedNotRead) {
   EXPECT_EQ(log.find("\r\n") + 2, log.size());
 }
 
-TEST_F(PosixRunTest, ThePlaylistMayBeTheLogItself) {
+TEST_F(LinuxRunTest, ThePlaylistMayBeTheLogItself) {
   // The log is emptied first, so the list holds the header alone; reading
   // stops at the size it had when it was opened.
   WriteFile("output.txt", "M\\a\n");

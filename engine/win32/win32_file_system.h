@@ -1,8 +1,8 @@
 // The file system of Windows, through the C runtime and the kernel's ANSI
 // calls: paths are the playlist's bytes, unchanged, in the ANSI code page,
 // unless only another reading of them names a file.
-#ifndef QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_
-#define QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_
+#ifndef QUENBY_ENGINE_WIN32_WIN32_FILE_SYSTEM_H_
+#define QUENBY_ENGINE_WIN32_WIN32_FILE_SYSTEM_H_
 
 #include <string>
 
@@ -17,6 +17,7 @@ bool NamesDevice(const std::string& path);
 class Win32FileSystem : public FileSystem {
  public:
   bool IsReadable(const std::string& path) override;
+  void StartRun(RunMode mode) override { (void)mode; }
   std::unique_ptr<InputFile> OpenPlaylist(const std::string& path) override;
   // Renames the files that the entries `from` and `to` name, in the ANSI
   // code page. A line outside ASCII may name files that code page cannot:
@@ -35,4 +36,4 @@ class Win32FileSystem : public FileSystem {
 
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_WIN32_FILE_SYSTEM_H_
+#endif  // QUENBY_ENGINE_WIN32_WIN32_FILE_SYSTEM_H_

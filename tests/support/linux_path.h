@@ -1,8 +1,8 @@
 // Playlist entries laid out as files here, for tests and benchmarks: each
 // backslash a slash. A run reads an entry through EntryToPosixPath, which
 // also takes file: URLs and code pages.
-#ifndef QUENBY_TESTS_SUPPORT_POSIX_PATH_H_
-#define QUENBY_TESTS_SUPPORT_POSIX_PATH_H_
+#ifndef QUENBY_TESTS_SUPPORT_LINUX_PATH_H_
+#define QUENBY_TESTS_SUPPORT_LINUX_PATH_H_
 
 #include <algorithm>
 #include <string>
@@ -16,4 +16,4 @@ inline std::string ToPosixPath(std::string entry_path) {
 
 }  // namespace quenby
 
-#endif  // QUENBY_TESTS_SUPPORT_POSIX_PATH_H_
+#endif  // QUENBY_TESTS_SUPPORT_LINUX_PATH_H_

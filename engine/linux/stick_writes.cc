@@ -1,4 +1,4 @@
-#include "posix_stick_writes.h"
+#include "stick_writes.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -40,20 +40,6 @@ void PutRenameOnStick(MediumSync* sync, int from_folder, int to_folder,
 
 void PutExfatRenameOnStick(MediumSync* sync, int to_folder) {
   sync->Sync(to_folder);
-}
-
-bool ListFolder(int folder, const std::function<void(const dirent&)>& each) {
-  // A descriptor of its own, which closing the listing closes.
-  int list_fd = dup(folder);
-  DIR* dir = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
-  if (!dir) {
-    if (list_fd >= 0) close(list_fd);
-    return false;
-  }
-  rewinddir(dir);  // A dup shares its place with the original.
-  while (const dirent* entry = readdir(dir)) each(*entry);
-  closedir(dir);
-  return true;
 }
 
 }  // namespace quenby

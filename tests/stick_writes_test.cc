@@ -1,4 +1,6 @@
-#include "posix_stick_writes.h"
+#include "stick_writes.h"
+
+#include <dirent.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "folder_listing.h"
 #include "temp_dir.h"
 
 namespace quenby {

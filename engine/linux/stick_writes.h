@@ -5,20 +5,13 @@
 // the file under both names, sharing its clusters, never under neither (its
 // clusters orphaned) nor under a new name that holds nothing. exfat leaves
 // no such order to the program (see PutExfatRenameOnStick).
-#ifndef QUENBY_ENGINE_POSIX_STICK_WRITES_H_
-#define QUENBY_ENGINE_POSIX_STICK_WRITES_H_
+#ifndef QUENBY_ENGINE_LINUX_STICK_WRITES_H_
+#define QUENBY_ENGINE_LINUX_STICK_WRITES_H_
 
-#include <dirent.h>
-
-#include <functional>
 #include <initializer_list>
 #include <string>
 
 namespace quenby {
-
-// The kernel's two FAT drivers, which put a rename's writes on the stick
-// each in its own way.
-enum class FatKind { kVfat, kExfat };
 
 // Puts what an open file or folder holds on the medium; tests see each call.
 class MediumSync {
@@ -53,11 +46,6 @@ void PutRenameOnStick(MediumSync* sync, int from_folder, int to_folder,
 // keeps in memory until then (the moved file's would leave it out).
 void PutExfatRenameOnStick(MediumSync* sync, int to_folder);
 
-// Hands every entry of the folder open at `folder` to `each`, from its
-// start; `folder` stays open, its place moved (it shares it with the
-// listing's). False when it cannot be read.
-bool ListFolder(int folder, const std::function<void(const dirent&)>& each);
-
 }  // namespace quenby
 
-#endif  // QUENBY_ENGINE_POSIX_STICK_WRITES_H_
+#endif  // QUENBY_ENGINE_LINUX_STICK_WRITES_H_

@@ -1,4 +1,4 @@
-#include "posix_file_system.h"
+#include "linux_file_system.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -13,8 +13,9 @@
 
 #include <algorithm>
 
+#include "code_page.h"
 #include "entry_path.h"
-#include "numbered_path.h"
+#include "name_readings.h"
 #include "text_encoding.h"
 
 namespace quenby {
@@ -48,23 +49,21 @@ class FdInputFile : public InputFile {
   off_t left_;
 };
 
-class FdOutputFile : public OutputFile {
+class FdOutputFile : public HandleOutputFile {
  public:
   explicit FdOutputFile(int fd) : fd_(fd) {}
   ~FdOutputFile() override { close(fd_); }
 
-  bool Write(const char* data, size_t size) override {
-    while (size > 0) {
-      ssize_t count = write(fd_, data, size);
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) return false;
-      data += count;
-      size -= static_cast<size_t>(count);
-    }
-    return true;
-  }
-
   bool Sync() override { return fsync(fd_) == 0; }
+
+ protected:
+  long WritePart(const char* data, size_t size) override {
+    ssize_t count;
+    do {
+      count = write(fd_, data, size);
+    } while (count < 0 && errno == EINTR);
+    return static_cast<long>(count);
+  }
 
  private:
   int fd_;
@@ -102,7 +101,7 @@ int OpenRegularFile(const char* path, int flags, off_t* size = nullptr) {
   return fd;
 }
 
-// The rename behind PosixFileSystem::Rename, on native paths: atomic where
+// The rename behind LinuxFileSystem::Rename, on native paths: atomic where
 // the file system offers a no-replace rename, and never replacing elsewhere
 // (the letter case that the kernel's vfat may miss is the caller's to check).
 bool RenameNoReplace(const char* from, const char* to) {
@@ -121,51 +120,19 @@ bool RenameNoReplace(const char* from, const char* to) {
 
 }  // namespace
 
-bool PosixFileSystem::IsReadable(const std::string& path) {
+bool LinuxFileSystem::IsReadable(const std::string& path) {
   return access(path.c_str(), R_OK) == 0;
 }
 
-std::unique_ptr<InputFile> PosixFileSystem::OpenPlaylist(
+std::unique_ptr<InputFile> LinuxFileSystem::OpenPlaylist(
     const std::string& path) {
   // Non-blocking, so that a FIFO without a writer cannot hang the run.
   off_t size = 0;
   int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC,
                            &size);
-  Remember(&media_.run_files.playlist, path, fd);
+  Remember(&run_files_.playlist, path, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdInputFile>(fd, size);
-}
-
-namespace {
-
-// A path holds few backslashes: memchr leaps to each instead of looking at
-// every byte.
-void SlashesForBackslashes(std::string* path) {
-  char* end = path->data() + path->size();
-  for (char* p = path->data();
-       (p = static_cast<char*>(memchr(p, '\\', end - p))) != nullptr;)
-    *p++ = '/';
-}
-
-}  // namespace
-
-bool EntryToPosixPath(const std::string& entry, const CodePage* code_page,
-                      std::string* path) {
-  if (IsFileUrl(entry)) {
-    // A file on another host is not ours to reach.
-    std::string host, local;
-    if (!DecodeFileUrl(entry, &host, &local) || !host.empty()) return false;
-    return EntryToPosixPath(local, code_page, path);
-  }
-  // Read before the backslashes turn: in Shift_JIS a 0x5C byte may be the
-  // second half of a character.
-  if (code_page) {
-    if (!CodePageToUtf8(*code_page, entry, path)) return false;
-  } else {
-    *path = entry;
-  }
-  SlashesForBackslashes(path);
-  return true;
 }
 
 namespace {
@@ -178,7 +145,7 @@ const char* LastPart(const std::string& path) {
 
 }  // namespace
 
-void PosixFileSystem::Remember(RunFile* file, const std::string& path,
+void LinuxFileSystem::Remember(RunFile* file, const std::string& path,
                                int fd) {
   struct stat info;
   *file = RunFile();
@@ -188,13 +155,13 @@ void PosixFileSystem::Remember(RunFile* file, const std::string& path,
   file->inode = info.st_ino;
 }
 
-bool PosixFileSystem::IsOpenFile(const std::string& path) const {
+bool LinuxFileSystem::IsOpenFile(const std::string& path) const {
   // Only a path ending in one of their names can be them, so that other
   // renames cost no extra look; letters' case aside, as FAT ignores it.
   const char* name = LastPart(path);
   size_t length = strlen(name);
   bool named = false;
-  const RunFiles& files = media_.run_files;
+  const RunFiles& files = run_files_;
   for (const RunFile* file : {&files.playlist, &files.log})
     named = named || (!file->name.empty() && length == file->name.size() &&
                       strcasecmp(name, file->name.c_str()) == 0);
@@ -208,54 +175,59 @@ bool PosixFileSystem::IsOpenFile(const std::string& path) const {
   return false;
 }
 
-bool PosixFileSystem::ReadNames(const std::string& from,
-                                const std::string& to) {
-  if (!EntryToPosixPath(from, nullptr, &old_path_) ||
-      !EntryToPosixPath(to, nullptr, &new_path_))
-    return false;
-  // A line that is not UTF-8 was most likely written on Windows in its code
-  // page. The name as written comes first; only when no file has it are the
-  // code pages tried, in turn, until one names a file that is there.
-  if (IsValidUtf8(old_path_) && IsValidUtf8(new_path_)) return true;
-  // The kernel's exfat answers a name that is not UTF-8 with EILSEQ or
-  // EOVERFLOW (by the bytes that break it): no file can have it there.
-  struct stat info;
-  if (lstat(old_path_.c_str(), &info) == 0 ||
-      (errno != ENOENT && errno != EILSEQ && errno != EOVERFLOW))
-    return true;
-  for (CodePage code_page : {CodePage::kWindows1252, CodePage::kWindows932}) {
-    std::string old_read, new_read;
-    if (!EntryToPosixPath(from, &code_page, &old_read) ||
-        !EntryToPosixPath(to, &code_page, &new_read))
-      continue;
-    if (code_page == CodePage::kWindows932)
-      KeepOrderPrefixInFront(from, to, &old_read, &new_read);
-    if (lstat(old_read.c_str(), &info) == 0) {
-      old_path_ = std::move(old_read);
-      new_path_ = std::move(new_read);
-      return true;
-    }
-  }
-  return true;  // As written: the rename fails, and is logged as written.
-}
+namespace {
 
-bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
-  if (!ReadNames(from, to)) return false;
-  if (IsOpenFile(old_path_)) return false;
-  const RunMedia::Folder* folder = media_.FolderOf(new_path_);
-  if (folder && folder->fat && folder->fat->Taken(LastPart(new_path_)))
+// Linux names files in UTF-8. A line that is not UTF-8 was most likely
+// written on Windows in its code page.
+class LinuxNames : public NameReader {
+ public:
+  bool Read(Reading reading, const std::string& entry,
+            std::string* path) override {
+    TextToUtf8 to_utf8 = nullptr;
+    if (reading == Reading::kWindows1252) to_utf8 = Windows1252ToUtf8;
+    if (reading == Reading::kShiftJis) to_utf8 = ShiftJisToUtf8;
+    return EntryToPosixPath(entry, to_utf8, path);
+  }
+
+  bool MayReadOtherwise(const std::string& old_path,
+                        const std::string& new_path) override {
+    return !IsValidUtf8(old_path) || !IsValidUtf8(new_path);
+  }
+
+  bool Names(Reading reading, const std::string& old_path,
+             const std::string& new_path) override {
+    (void)new_path;
+    struct stat info;
+    if (lstat(old_path.c_str(), &info) == 0) return true;
+    // The kernel's exfat answers a name that is not UTF-8 with EILSEQ or
+    // EOVERFLOW (by the bytes that break it): no file can have it there.
+    return reading == Reading::kAsWritten && errno != ENOENT &&
+           errno != EILSEQ && errno != EOVERFLOW;
+  }
+};
+
+}  // namespace
+
+bool LinuxFileSystem::Rename(const std::string& from, const std::string& to) {
+  LinuxNames names;
+  Reading reading;
+  if (!ReadNames(&names, {Reading::kWindows1252, Reading::kShiftJis}, from,
+                 to, &old_path_, &new_path_, &reading))
     return false;
+  if (IsOpenFile(old_path_)) return false;
+  StickRecord::Folder folder = record_.FolderOf(new_path_);
+  if (record_.Taken(folder, new_path_)) return false;
   if (!RenameNoReplace(old_path_.c_str(), new_path_.c_str())) return false;
-  if (folder) media_.Renamed(*folder, old_path_, new_path_);
+  if (folder.medium) record_.Renamed(folder, old_path_, new_path_);
   return true;
 }
 
-std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
+std::unique_ptr<OutputFile> LinuxFileSystem::CreateLog(
     const std::string& name) {
   // A link named like the log is not followed: emptying its target would
   // destroy someone's file. A FIFO or device is not a log either.
   int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  media_.run_files.log = RunFile();
+  run_files_.log = RunFile();
   int fd = OpenRegularFile(name.c_str(), flags | O_CREAT);
   if (fd < 0) return nullptr;
   if (ftruncate(fd, 0) != 0) {
@@ -267,16 +239,17 @@ std::unique_ptr<OutputFile> PosixFileSystem::CreateLog(
   // another file; a fresh handle after the emptying writes correctly.
   close(fd);
   fd = OpenRegularFile(name.c_str(), flags);
-  Remember(&media_.run_files.log, name, fd);
+  Remember(&run_files_.log, name, fd);
   if (fd < 0) return nullptr;
   return std::make_unique<FdOutputFile>(fd);
 }
 
-void PosixFileSystem::RenamesDone() {
-  media_.Done();
+void LinuxFileSystem::RenamesDone() {
+  record_.Done();
+  run_files_ = RunFiles();
 }
 
-bool PosixFileSystem::Delete(const std::string& name) {
+bool LinuxFileSystem::Delete(const std::string& name) {
   if (unlink(name.c_str()) != 0) return false;
   // The folder holds the deletion: on the medium once the folder is.
   const char* slash = strrchr(name.c_str(), '/');
@@ -296,7 +269,7 @@ bool PosixFileSystem::Delete(const std::string& name) {
   return true;
 }
 
-LocalTime PosixFileSystem::Now() {
+LocalTime LinuxFileSystem::Now() {
   time_t now = time(nullptr);
   struct tm parts = {};
   localtime_r(&now, &parts);

@@ -11,7 +11,7 @@
 #include <climits>
 
 #include "entry_path.h"
-#include "numbered_path.h"
+#include "name_readings.h"
 #include "text_encoding.h"
 
 namespace quenby {
@@ -43,26 +43,21 @@ class CrtInputFile : public InputFile {
   long long left_;
 };
 
-class CrtOutputFile : public OutputFile {
+class CrtOutputFile : public HandleOutputFile {
  public:
   explicit CrtOutputFile(int fd) : fd_(fd) {}
   ~CrtOutputFile() override { _close(fd_); }
-
-  bool Write(const char* data, size_t size) override {
-    while (size > 0) {
-      unsigned chunk = static_cast<unsigned>(std::min<size_t>(size, INT_MAX));
-      int count = _write(fd_, data, chunk);
-      if (count <= 0) return false;
-      data += count;
-      size -= static_cast<size_t>(count);
-    }
-    return true;
-  }
 
   // FlushFileBuffers underneath: what a user may flush. Removable drives are
   // written through by default; on those that cache, this is what reaches
   // the stick before the user is told the run is done.
   bool Sync() override { return _commit(fd_) == 0; }
+
+ protected:
+  long WritePart(const char* data, size_t size) override {
+    return _write(fd_, data,
+                  static_cast<unsigned>(std::min<size_t>(size, INT_MAX)));
+  }
 
  private:
   int fd_;
@@ -148,60 +143,61 @@ bool ReadAsUtf8(UINT code_page, const std::string& text, std::string* utf8) {
                              count, nullptr, nullptr) == count;
 }
 
-// The readings of a line other than the ANSI one, in the order they are
-// tried: UTF-8 (a .m3u8 playlist), then Shift_JIS, the code page of
-// Japanese Windows, whose names a Western one holds in Unicode.
-const UINT kOtherReadings[] = {CP_UTF8, 932};
-
-// The Unicode names of the first other reading of the entries `from` and
-// `to` (the Windows paths `old_path` and `new_path`) whose old name is
-// there. False when no reading names a file.
-bool FindOtherReading(const std::string& from, const std::string& to,
-                      const std::string& old_path, const std::string& new_path,
-                      std::wstring* old_wide, std::wstring* new_wide) {
-  std::string old_read, new_read;
-  for (UINT code_page : kOtherReadings) {
-    if (!ReadAsUtf8(code_page, old_path, &old_read) ||
-        !ReadAsUtf8(code_page, new_path, &new_read))
-      continue;
-    // In Shift_JIS a 0x5C byte may be half of a character, where the
-    // number, put in byte by byte, would land inside the name.
-    if (code_page == 932)
-      KeepOrderPrefixInFront(from, to, &old_read, &new_read);
-    if (NamesDevice(old_read) || NamesDevice(new_read) ||
-        !ToWide(CP_UTF8, old_read, old_wide) ||
-        !ToWide(CP_UTF8, new_read, new_wide))
-      continue;
-    if (GetFileAttributesW(old_wide->c_str()) != INVALID_FILE_ATTRIBUTES)
-      return true;
+// Paths are the playlist's bytes in the ANSI code page. The name as
+// written comes first, as earlier versions renamed by it: so a Japanese
+// Windows, whose ANSI code page is Shift_JIS, still restores what they
+// numbered. The other readings name the file in Unicode, so that names
+// outside the ANSI code page work too; they differ from it only outside
+// ASCII.
+class Win32Names : public NameReader {
+ public:
+  bool Read(Reading reading, const std::string& entry,
+            std::string* path) override {
+    if (reading == Reading::kAsWritten) return EntryToWindowsPath(entry, path);
+    std::string written;
+    return EntryToWindowsPath(entry, &written) &&
+           ReadAsUtf8(reading == Reading::kShiftJis ? 932 : CP_UTF8, written,
+                      path);
   }
-  return false;
-}
+
+  bool MayReadOtherwise(const std::string& old_path,
+                        const std::string& new_path) override {
+    return HasNonAscii(old_path) || HasNonAscii(new_path);
+  }
+
+  // The runtime's rename may copy across volumes and delete the original,
+  // and a device such as NUL takes any copy: the file would be gone. No
+  // reading that names one is used.
+  bool Names(Reading reading, const std::string& old_path,
+             const std::string& new_path) override {
+    if (NamesDevice(old_path) || NamesDevice(new_path)) return false;
+    if (reading == Reading::kAsWritten) return !IsMissing(old_path);
+    std::wstring old_wide, new_wide;
+    return ToWide(CP_UTF8, old_path, &old_wide) &&
+           ToWide(CP_UTF8, new_path, &new_wide) &&
+           GetFileAttributesW(old_wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+};
 
 }  // namespace
 
 bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
+  Win32Names names;
   std::string old_path, new_path;
-  if (!EntryToWindowsPath(from, &old_path) ||
-      !EntryToWindowsPath(to, &new_path))
+  Reading reading;
+  if (!ReadNames(&names, {Reading::kUtf8, Reading::kShiftJis}, from, to,
+                 &old_path, &new_path, &reading))
     return false;
   // The runtime's rename fails when the new name exists: it never replaces.
-  // But it may copy across volumes and delete the original, and a device
-  // such as NUL takes any copy: the file would be gone. No reading that
-  // names one is used.
-  bool as_written = !NamesDevice(old_path) && !NamesDevice(new_path);
-  // The name as written comes first, as earlier versions renamed by it: so
-  // a Japanese Windows, whose ANSI code page is Shift_JIS, still restores
-  // what they numbered. The other readings differ from it only outside
-  // ASCII.
-  if ((HasNonAscii(old_path) || HasNonAscii(new_path)) &&
-      (!as_written || IsMissing(old_path))) {
+  if (reading != Reading::kAsWritten) {
     std::wstring old_wide, new_wide;
-    if (FindOtherReading(from, to, old_path, new_path, &old_wide, &new_wide))
-      return _wrename(old_wide.c_str(), new_wide.c_str()) == 0;
+    return ToWide(CP_UTF8, old_path, &old_wide) &&
+           ToWide(CP_UTF8, new_path, &new_wide) &&
+           _wrename(old_wide.c_str(), new_wide.c_str()) == 0;
   }
   // With no file there, the rename fails, and is logged as written.
-  return as_written && rename(old_path.c_str(), new_path.c_str()) == 0;
+  return !NamesDevice(old_path) && !NamesDevice(new_path) &&
+         rename(old_path.c_str(), new_path.c_str()) == 0;
 }
 
 std::unique_ptr<OutputFile> Win32FileSystem::CreateLog(
