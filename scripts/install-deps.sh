@@ -9,7 +9,7 @@ packages="cmake make g++ libgtest-dev python3 locales
 dosfstools mtools fusefat fuse3 exfatprogs sleuthkit
 qt6-base-dev xvfb xauth dpkg-dev file dbus
 debhelper lintian desktop-file-utils appstream librsvg2-bin
-clang-14 libclang-rt-14-dev valgrind
+clang-14 libclang-rt-14-dev clang-format valgrind
 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64"
 
 # Pauses before each new try of apt-get update; a mirror's sync ends within
