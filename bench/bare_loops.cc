@@ -4,9 +4,9 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include "linux_path.h"
 #include "numbered_path.h"
 #include "playlist_text.h"
-#include "linux_path.h"
 
 namespace quenby {
 
@@ -22,8 +22,8 @@ BareWork PrepareBareWork(uint32_t entries) {
     work.plain.push_back(ToPosixPath(path));
     work.numbered.push_back(ToPosixPath(numbered));
     work.failure_lines.push_back("Playlist #" + std::to_string(number) + ": " +
-                                 numbered + " could not be renamed to " +
-                                 path + "\r\n");
+                                 numbered + " could not be renamed to " + path +
+                                 "\r\n");
     std::string folder = ToPosixPath(EntryFolder(number));
     if (work.folders.empty() || work.folders.back() != folder)
       work.folders.push_back(folder);
@@ -70,7 +70,8 @@ uint32_t BareFailureLoop(const BareWork& work, const std::string& log_name,
                   work.plain[i].c_str(), RENAME_NOREPLACE) != 0)
       ++failures;
     const std::string& line = work.failure_lines[i];
-    if (write(fd, line.data(), line.size()) != static_cast<ssize_t>(line.size()))
+    if (write(fd, line.data(), line.size()) !=
+        static_cast<ssize_t>(line.size()))
       break;
   }
   if (durable) fsync(fd);

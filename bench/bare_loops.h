@@ -11,8 +11,8 @@ namespace quenby {
 
 // Everything the loops need for entries 1 to N, made before any timing.
 struct BareWork {
-  std::vector<std::string> plain;     // native paths as listed
-  std::vector<std::string> numbered;  // native numbered paths
+  std::vector<std::string> plain;          // native paths as listed
+  std::vector<std::string> numbered;       // native numbered paths
   std::vector<std::string> failure_lines;  // the log lines of a removal run
                                            // in which every rename fails
   std::vector<std::string> folders;  // each native folder of the entries once

@@ -23,9 +23,9 @@
 #include "file_tree.h"
 #include "generated_file_system.h"
 #include "headless_dialog.h"
-#include "playlist_text.h"
-#include "measure.h"
 #include "linux_file_system.h"
+#include "measure.h"
+#include "playlist_text.h"
 #include "report.h"
 #include "run_renaming.h"
 
@@ -51,14 +51,22 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     std::string name = argv[i];
     long value = std::atol(argv[i + 1]);
     if (value <= 0) return false;
-    if (name == "--entries") options->entries = value;
-    else if (name == "--runs") options->runs = static_cast<int>(value);
-    else if (name == "--shell-entries") options->shell_entries = value;
-    else if (name == "--python-entries") options->python_entries = value;
-    else if (name == "--memory-small") options->memory_small = value;
-    else if (name == "--memory-large") options->memory_large = value;
-    else if (name == "--callgrind-entries") options->callgrind_entries = value;
-    else return false;
+    if (name == "--entries")
+      options->entries = value;
+    else if (name == "--runs")
+      options->runs = static_cast<int>(value);
+    else if (name == "--shell-entries")
+      options->shell_entries = value;
+    else if (name == "--python-entries")
+      options->python_entries = value;
+    else if (name == "--memory-small")
+      options->memory_small = value;
+    else if (name == "--memory-large")
+      options->memory_large = value;
+    else if (name == "--callgrind-entries")
+      options->callgrind_entries = value;
+    else
+      return false;
   }
   return argc % 2 == 1;
 }
@@ -96,7 +104,7 @@ int GeneratedRun(uint32_t entries) {
   long expected = std::min<uint32_t>(entries, 1000000);
   printf("%ld\n", OwnPeakResidentKib());
   return dialog.message() == kMessageSuccess && fs.renames() == expected ? 0
-                                                                          : 1;
+                                                                         : 1;
 }
 
 // A removal run on the POSIX file system in the current folder, which gets
@@ -167,24 +175,30 @@ class Bench {
         (*sides[(index + i) % 3])();
       }
     };
-    in_turn([&] {
-      EngineRenames(trees[0], kIdNumberMode, &timings_.engine_number);
-    }, [&] {
-      LoopRenames(trees[1], true, true, &timings_.durable_number,
-                  &timings_.syncfs_number);
-    }, [&] {
-      LoopRenames(trees[2], true, false, &timings_.plain_number,
-                  &timings_.folders_number);
-    });
-    in_turn([&] {
-      EngineRenames(trees[0], kIdRestoreMode, &timings_.engine_restore);
-    }, [&] {
-      LoopRenames(trees[1], false, true, &timings_.durable_restore,
-                  &timings_.syncfs_restore);
-    }, [&] {
-      LoopRenames(trees[2], false, false, &timings_.plain_restore,
-                  &timings_.folders_restore);
-    });
+    in_turn(
+        [&] {
+          EngineRenames(trees[0], kIdNumberMode, &timings_.engine_number);
+        },
+        [&] {
+          LoopRenames(trees[1], true, true, &timings_.durable_number,
+                      &timings_.syncfs_number);
+        },
+        [&] {
+          LoopRenames(trees[2], true, false, &timings_.plain_number,
+                      &timings_.folders_number);
+        });
+    in_turn(
+        [&] {
+          EngineRenames(trees[0], kIdRestoreMode, &timings_.engine_restore);
+        },
+        [&] {
+          LoopRenames(trees[1], false, true, &timings_.durable_restore,
+                      &timings_.syncfs_restore);
+        },
+        [&] {
+          LoopRenames(trees[2], false, false, &timings_.plain_restore,
+                      &timings_.folders_restore);
+        });
     in_turn([&] { EngineFailures(trees[0]); },
             [&] { LoopFailures(trees[1], true); },
             [&] { LoopFailures(trees[2], false); });
@@ -227,8 +241,8 @@ class Bench {
   // Removal again: no numbered file is left, so every entry fails.
   void EngineFailures(const std::string& tree) {
     std::string message;
-    timings_.engine_failures.push_back(
-        EngineRun(tree, kIdRestoreMode, &message));
+    timings_.engine_failures.push_back(EngineRun(tree, kIdRestoreMode,
+                                                 &message));
     Check(message == kMessageFailures, "engine failure run reports failures");
     std::string log_path = tree + "/output.txt";
     std::string log = ReadTextFile(log_path);
@@ -244,16 +258,18 @@ class Bench {
   // timed apart afterwards. `syncs` gets the sync alone.
   void LoopRenames(const std::string& tree, bool numbering, bool durable,
                    std::vector<Sample>* samples, std::vector<Sample>* syncs) {
-    const std::vector<std::string>& from =
-        numbering ? work_.plain : work_.numbered;
-    const std::vector<std::string>& to =
-        numbering ? work_.numbered : work_.plain;
+    const std::vector<std::string>& from = numbering ? work_.plain
+                                                     : work_.numbered;
+    const std::vector<std::string>& to = numbering ? work_.numbered
+                                                   : work_.plain;
     uint32_t failed = 0;
     InFolder(tree, [&] {
       Sample renames = Measure([&] { failed = BareRenameLoop(from, to); });
       Sample sync = Measure([&] {
-        if (durable) SyncFileSystem();
-        else SyncFolders(work_.folders);
+        if (durable)
+          SyncFileSystem();
+        else
+          SyncFolders(work_.folders);
       });
       samples->push_back(durable ? Sum(renames, sync) : renames);
       syncs->push_back(sync);
@@ -273,8 +289,9 @@ class Bench {
       (durable ? timings_.durable_failures : timings_.plain_failures)
           .push_back(failures);
       if (durable)
-        timings_.durable_writes.push_back(Measure(
-            [&] { BareFailureLoop(work_, "writes-only.txt", false, true); }));
+        timings_.durable_writes.push_back(Measure([&] {
+          BareFailureLoop(work_, "writes-only.txt", false, true);
+        }));
     });
     Check(failed == options_.entries, "bare failure loop fails every rename");
   }
@@ -282,17 +299,19 @@ class Bench {
   void Peers() {
     std::string shell_tree = folder_ + "/shell";
     std::string python_tree = folder_ + "/python";
-    Check(CreateFileTree(shell_tree, options_.shell_entries), "shell tree made");
+    Check(CreateFileTree(shell_tree, options_.shell_entries),
+          "shell tree made");
     Check(CreateFileTree(python_tree, options_.python_entries),
           "python tree made");
     sync();
-    ChildResult shell = RunChild(
-        {"sh", QUENBY_BENCH_SCRIPTS "/peer_shell.sh", shell_playlist_},
-        shell_tree);
+    ChildResult shell =
+        RunChild({"sh", QUENBY_BENCH_SCRIPTS "/peer_shell.sh", shell_playlist_},
+                 shell_tree);
     sync();
-    ChildResult python = RunChild(
-        {"python3", QUENBY_BENCH_SCRIPTS "/peer_python.py", python_playlist_},
-        python_tree);
+    ChildResult python = RunChild({"python3",
+                                   QUENBY_BENCH_SCRIPTS "/peer_python.py",
+                                   python_playlist_},
+                                  python_tree);
     Check(shell.ok && CountEntryFiles(shell_tree, options_.shell_entries,
                                       true) == options_.shell_entries,
           "shell loop numbered every file");
@@ -318,8 +337,9 @@ double PeakMemory(const std::string& program, uint32_t entries, int runs) {
   std::vector<double> peaks;
   for (int i = 0; i < runs; ++i) {
     std::string output;
-    ChildResult child = RunChild(
-        {program, "--generated-run", std::to_string(entries)}, "", &output);
+    ChildResult child =
+        RunChild({program, "--generated-run", std::to_string(entries)}, "",
+                 &output);
     long peak = std::atol(output.c_str());
     Check(child.ok && peak > 0, "generated run of " + std::to_string(entries));
     peaks.push_back(static_cast<double>(peak));
@@ -334,10 +354,10 @@ double Instructions(const std::string& program, const std::string& mode,
                     uint32_t entries, const std::vector<std::string>& toggles,
                     const std::string& folder) {
   std::string out = folder + "/callgrind.out";
-  std::vector<std::string> argv = {
-      "valgrind", "--tool=callgrind", "--callgrind-out-file=" + out,
-      "--log-file=" + folder + "/callgrind.log",
-      "--toggle-collect=quenby::RunRenaming(*"};
+  std::vector<std::string> argv = {"valgrind", "--tool=callgrind",
+                                   "--callgrind-out-file=" + out,
+                                   "--log-file=" + folder + "/callgrind.log",
+                                   "--toggle-collect=quenby::RunRenaming(*"};
   for (const std::string& toggle : toggles)
     argv.push_back("--toggle-collect=" + toggle);
   for (const std::string& arg : {program, mode, std::to_string(entries)})
@@ -382,14 +402,20 @@ std::string FileSystemName(const std::string& folder) {
   struct statfs info;
   if (statfs(folder.c_str(), &info) != 0) return "unknown";
   switch (static_cast<unsigned long>(info.f_type)) {
-    case 0xEF53: return "ext4";
-    case 0x01021994: return "tmpfs";
-    case 0x9123683E: return "btrfs";
-    case 0x58465342: return "xfs";
-    case 0x794C7630: return "overlayfs";
+    case 0xEF53:
+      return "ext4";
+    case 0x01021994:
+      return "tmpfs";
+    case 0x9123683E:
+      return "btrfs";
+    case 0x58465342:
+      return "xfs";
+    case 0x794C7630:
+      return "overlayfs";
   }
   char hex[32];
-  snprintf(hex, sizeof hex, "type 0x%lx", static_cast<unsigned long>(info.f_type));
+  snprintf(hex, sizeof hex, "type 0x%lx",
+           static_cast<unsigned long>(info.f_type));
   return hex;
 }
 
@@ -442,7 +468,8 @@ int Main(int argc, char** argv) {
   time_t now = time(nullptr);
   char date[64];
   strftime(date, sizeof date, "%Y-%m-%d %H:%M UTC", gmtime(&now));
-  printf("Quenby benchmark, %s\n%s\n", date, MachineDescription(folder).c_str());
+  printf("Quenby benchmark, %s\n%s\n", date,
+         MachineDescription(folder).c_str());
   printf("%d runs of each figure\n\n", options.runs);
   fflush(stdout);
 
@@ -482,8 +509,8 @@ int Main(int argc, char** argv) {
   fprintf(stderr, "memory and instructions\n");
   figures.small_kib = PeakMemory(program, options.memory_small, options.runs);
   figures.large_kib = PeakMemory(program, options.memory_large, options.runs);
-  figures.instructions =
-      EngineInstructions(program, options.callgrind_entries, folder);
+  figures.instructions = EngineInstructions(program, options.callgrind_entries,
+                                            folder);
   figures.posix_instructions =
       PosixInstructions(program, options.callgrind_entries, folder);
 

@@ -14,7 +14,8 @@ namespace quenby {
 ChildResult RunChild(const std::vector<std::string>& argv,
                      const std::string& folder, std::string* output) {
   std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
   ChildResult result;
@@ -40,9 +41,9 @@ ChildResult RunChild(const std::vector<std::string>& argv,
   int status = 0;
   struct rusage usage = {};
   if (wait4(pid, &status, 0, &usage) != pid) return result;
-  result.cost.wall = std::chrono::duration<double>(
-                         std::chrono::steady_clock::now() - start)
-                         .count();
+  result.cost.wall =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+          .count();
   auto seconds = [](const struct timeval& time) {
     return static_cast<double>(time.tv_sec) + time.tv_usec * 1e-6;
   };

@@ -21,8 +21,7 @@ struct ChildResult {
 // one when it is empty. Its standard output goes to `output` when that is
 // given, and to ours otherwise.
 ChildResult RunChild(const std::vector<std::string>& argv,
-                     const std::string& folder,
-                     std::string* output = nullptr);
+                     const std::string& folder, std::string* output = nullptr);
 
 // The peak resident size of this process's own image, in KiB, from
 // /proc/self/status. The resource usage that wait4 reports would not do: the

@@ -35,10 +35,10 @@
 #include <vector>
 
 #include "headless_dialog.h"
-#include "measure.h"
-#include "numbered_path.h"
 #include "linux_file_system.h"
 #include "linux_path.h"
+#include "measure.h"
+#include "numbered_path.h"
 #include "run_renaming.h"
 
 namespace quenby {
@@ -63,19 +63,23 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     }
     long value = i + 1 < argc ? atol(argv[++i]) : 0;
     if (value <= 0) return false;
-    if (name == "--files") options->files = static_cast<uint32_t>(value);
-    else if (name == "--album") options->album = static_cast<uint32_t>(value);
-    else if (name == "--runs") options->runs = static_cast<int>(value);
-    else return false;
+    if (name == "--files")
+      options->files = static_cast<uint32_t>(value);
+    else if (name == "--album")
+      options->album = static_cast<uint32_t>(value);
+    else if (name == "--runs")
+      options->runs = static_cast<int>(value);
+    else
+      return false;
   }
   return true;
 }
 
 // One folder's worth of work, its paths made before any timing.
 struct Folder {
-  std::string name;  // relative to DIR
-  std::vector<std::string> entries;  // playlist lines, in playlist order
-  std::vector<std::string> from, to;  // native paths, in the same order
+  std::string name;                    // relative to DIR
+  std::vector<std::string> entries;    // playlist lines, in playlist order
+  std::vector<std::string> from, to;   // native paths, in the same order
   std::vector<std::string> new_names;  // the last part of each `to`
 };
 
@@ -163,8 +167,8 @@ uint32_t CountNumbered(const Folder& folder) {
 
 void PlainLoop(const Folder& folder) {
   for (size_t i = 0; i < folder.from.size(); ++i)
-    renameat2(AT_FDCWD, folder.from[i].c_str(), AT_FDCWD,
-              folder.to[i].c_str(), RENAME_NOREPLACE);
+    renameat2(AT_FDCWD, folder.from[i].c_str(), AT_FDCWD, folder.to[i].c_str(),
+              RENAME_NOREPLACE);
 }
 
 bool OnExfat() {
@@ -290,9 +294,12 @@ int Main(const Options& options) {
       sync();
       double order = 0;
       std::function<void()> work;
-      if (side == 0) work = [&] { order = EngineRun(playlist); };
-      else if (side == 1) work = [&] { DurableLoop(folder, exfat); };
-      else work = [&] { PlainLoop(folder); };
+      if (side == 0)
+        work = [&] { order = EngineRun(playlist); };
+      else if (side == 1)
+        work = [&] { DurableLoop(folder, exfat); };
+      else
+        work = [&] { PlainLoop(folder); };
       times[side].push_back(Measure(work).wall);
       if (side == 0) order_steps.push_back(order);
       printf("  run %d: %-7s %8.2f s", run + 1, sides[side],
@@ -312,8 +319,9 @@ int Main(const Options& options) {
     if (options.make_only) continue;
     sync();
     double order = 0;
-    album_runs.push_back(
-        Measure([&] { order = EngineRun(name + ".m3u"); }).wall);
+    album_runs.push_back(Measure([&] {
+                           order = EngineRun(name + ".m3u");
+                         }).wall);
     album_steps.push_back(order);
     all_renamed = AllRenamed(folder) && all_renamed;
   }

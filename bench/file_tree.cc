@@ -6,9 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "linux_path.h"
 #include "numbered_path.h"
 #include "playlist_text.h"
-#include "linux_path.h"
 
 namespace quenby {
 

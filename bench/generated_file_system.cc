@@ -58,8 +58,8 @@ bool GeneratedFileSystem::IsReadable(const std::string& path) {
   return path == playlist_path_;
 }
 
-std::unique_ptr<InputFile> GeneratedFileSystem::OpenPlaylist(
-    const std::string& path) {
+std::unique_ptr<InputFile>
+GeneratedFileSystem::OpenPlaylist(const std::string& path) {
   if (path != playlist_path_) return nullptr;
   return std::make_unique<GeneratedPlaylist>(entries_);
 }
@@ -69,8 +69,7 @@ bool GeneratedFileSystem::Rename(const std::string&, const std::string&) {
   return true;
 }
 
-std::unique_ptr<OutputFile> GeneratedFileSystem::CreateLog(
-    const std::string&) {
+std::unique_ptr<OutputFile> GeneratedFileSystem::CreateLog(const std::string&) {
   return std::make_unique<DiscardedLog>(&log_writes_);
 }
 

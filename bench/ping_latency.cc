@@ -5,7 +5,8 @@
 // Prints the longest wait, and the longest gap of a 10 ms timer on the
 // dialog's thread; with "engine" after the count, the same run without the
 // dialog, on the main thread, to compare the times. Run it under Xvfb:
-//   xvfb-run -a env QT_QPA_PLATFORM=xcb build/bench/ping_latency [entries [engine]]
+//   xvfb-run -a env QT_QPA_PLATFORM=xcb build/bench/ping_latency [entries
+//   [engine]]
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/resource.h>
@@ -28,8 +29,8 @@
 #include "dialog_items.h"
 #include "file_tree.h"
 #include "headless_dialog.h"
-#include "playlist_text.h"
 #include "linux_file_system.h"
+#include "playlist_text.h"
 #include "run_renaming.h"
 #include "wm_ping.h"
 
@@ -46,12 +47,14 @@ double ProcessCpuSeconds() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const uint32_t entries = argc > 1 ? static_cast<uint32_t>(atol(argv[1])) : 1000000;
+  const uint32_t entries = argc > 1 ? static_cast<uint32_t>(atol(argv[1]))
+                                    : 1000000;
   char folder[] = "/tmp/quenby-ping-XXXXXX";
   if (mkdtemp(folder) == nullptr || chdir(folder) != 0) return 1;
   fprintf(stderr, "making %u files in %s\n", entries, folder);
   if (!quenby::CreateFileTree("tree", entries) || chdir("tree") != 0) return 1;
-  std::ofstream("../list.m3u", std::ios::binary) << quenby::PlaylistText(entries);
+  std::ofstream("../list.m3u", std::ios::binary)
+      << quenby::PlaylistText(entries);
   sync();
 
   if (argc > 2 && std::string(argv[2]) == "engine") {
@@ -61,8 +64,11 @@ int main(int argc, char** argv) {
     wall.start();
     const double cpu = ProcessCpuSeconds();
     quenby::RunRenaming(&headless, &fs);
-    printf("entries %u without the dialog: run %.2f s, CPU %.2f s, message \"%s\"\n", entries,
-           wall.nsecsElapsed() / 1e9, ProcessCpuSeconds() - cpu, headless.message().c_str());
+    printf(
+        "entries %u without the dialog: run %.2f s, CPU %.2f s, message "
+        "\"%s\"\n",
+        entries, wall.nsecsElapsed() / 1e9, ProcessCpuSeconds() - cpu,
+        headless.message().c_str());
     if (chdir("/") == 0) quenby::RemoveTree(folder);
     return 0;
   }
@@ -70,8 +76,10 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   CQuenbyDlg dialog;
   dialog.show();
-  SetDialogItemText(&dialog, quenby::kIdPathField, QStringLiteral("../list.m3u"));
-  qobject_cast<QAbstractButton*>(DialogItem(&dialog, quenby::kIdNumberMode))->setChecked(true);
+  SetDialogItemText(&dialog, quenby::kIdPathField,
+                    QStringLiteral("../list.m3u"));
+  qobject_cast<QAbstractButton*>(DialogItem(&dialog, quenby::kIdNumberMode))
+      ->setChecked(true);
 
   std::atomic<bool> stop{false};
   quenby::PingFigures pings;
@@ -82,7 +90,8 @@ int main(int argc, char** argv) {
   QTimer ticks;
   ticks.callOnTimeout([&] {
     if (run_time.isValid() && since_tick.isValid())
-      longest_gap_ms = std::max(longest_gap_ms, since_tick.nsecsElapsed() / 1e6);
+      longest_gap_ms = std::max(longest_gap_ms,
+                                since_tick.nsecsElapsed() / 1e6);
     since_tick.start();
   });
   ticks.start(10);
@@ -93,10 +102,13 @@ int main(int argc, char** argv) {
   double run_seconds = 0;
   double run_cpu = 0;
   QTimer::singleShot(500, [&] {
-    pinger = std::thread(quenby::PingWindow, static_cast<unsigned long>(dialog.winId()), &stop, &pings);
+    pinger = std::thread(quenby::PingWindow,
+                         static_cast<unsigned long>(dialog.winId()), &stop,
+                         &pings);
     run_time.start();
     run_cpu = ProcessCpuSeconds();
-    qobject_cast<QAbstractButton*>(DialogItem(&dialog, quenby::kIdRun))->click();
+    qobject_cast<QAbstractButton*>(DialogItem(&dialog, quenby::kIdRun))
+        ->click();
   });
   QTimer watch;
   watch.callOnTimeout([&] {
@@ -115,11 +127,16 @@ int main(int argc, char** argv) {
   if (pinger.joinable()) pinger.join();
 
   const uint32_t numbered = quenby::CountEntryFiles(".", entries, true);
-  printf("entries %u, numbered %u, run %.2f s, CPU %.2f s, message \"%s\"\n", entries, numbered,
-         run_seconds, run_cpu, message.toLocal8Bit().constData());
-  printf("pings sent %d, answered %d, longest wait %.1f ms\n", pings.sent, pings.answered,
-         pings.longest_ms);
-  printf("longest gap of a 10 ms timer on the dialog's thread: %.1f ms\n", longest_gap_ms);
+  printf("entries %u, numbered %u, run %.2f s, CPU %.2f s, message \"%s\"\n",
+         entries, numbered, run_seconds, run_cpu,
+         message.toLocal8Bit().constData());
+  printf("pings sent %d, answered %d, longest wait %.1f ms\n", pings.sent,
+         pings.answered, pings.longest_ms);
+  printf("longest gap of a 10 ms timer on the dialog's thread: %.1f ms\n",
+         longest_gap_ms);
   if (chdir("/") == 0) quenby::RemoveTree(folder);
-  return numbered == std::min<uint32_t>(entries, 1000000) && pings.answered == pings.sent ? 0 : 1;
+  return numbered == std::min<uint32_t>(entries, 1000000) &&
+                 pings.answered == pings.sent
+             ? 0
+             : 1;
 }

@@ -9,16 +9,16 @@ namespace {
 const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
 
 struct TimeRow {
-  const char* figure;     // what is measured, and for how many entries
+  const char* figure;  // what is measured, and for how many entries
   uint32_t figure_entries;
-  Sample measured;        // whole run, loop or script
+  Sample measured;  // whole run, loop or script
   uint32_t measured_entries;
   const char* other_name;
   Sample other;
   uint32_t other_entries;
   const char* ratio_name;
-  bool peer;              // ratio other/measured rather than measured/other
-  double target;          // 0: no target
+  bool peer;      // ratio other/measured rather than measured/other
+  double target;  // 0: no target
 };
 
 double PerEntry(double seconds, uint32_t entries) {
@@ -33,14 +33,14 @@ void PrintTimeRows(const Figures& f) {
   const TimeRow rows[] = {
       {"numbering: engine", n, f.number, n, "rename loop + syncfs",
        f.durable_number, n, "engine/loop", false, 1.10},
-      {"numbering: engine", n, f.number, n, "plain rename loop",
-       f.plain_number, n, "engine/plain", false, 0},
+      {"numbering: engine", n, f.number, n, "plain rename loop", f.plain_number,
+       n, "engine/plain", false, 0},
       {"numbering: rename loop + syncfs", n, f.durable_number, n,
        "plain rename loop", f.plain_number, n, "loop/plain", false, 0},
       {"removal: engine", n, f.restore, n, "rename loop + syncfs",
        f.durable_restore, n, "engine/loop", false, 1.10},
-      {"removal: engine", n, f.restore, n, "plain rename loop",
-       f.plain_restore, n, "engine/plain", false, 0},
+      {"removal: engine", n, f.restore, n, "plain rename loop", f.plain_restore,
+       n, "engine/plain", false, 0},
       {"removal: rename loop + syncfs", n, f.durable_restore, n,
        "plain rename loop", f.plain_restore, n, "loop/plain", false, 0},
       {"removal, every entry fails: engine", n, f.failures, n,
@@ -52,14 +52,14 @@ void PrintTimeRows(const Figures& f) {
       {"removal, every entry fails: engine", n, f.failures, n,
        "write-and-fsync loop", f.durable_writes, n, "engine/loop", false, 0},
       {"failing-rename-and-write loop + fsync", n, f.durable_failures, n,
-       "plain failing-rename-and-write loop", f.plain_failures, n,
-       "loop/plain", false, 0},
-      {"the sync alone after the numbering loop: syncfs", n, f.syncfs_number,
-       n, syncfs_vs_folders, f.folders_number, n, "syncfs/fsync", false, 0},
-      {"the sync alone after the removal loop: syncfs", n, f.syncfs_restore,
-       n, syncfs_vs_folders, f.folders_restore, n, "syncfs/fsync", false, 0},
-      {"shell loop with mv -n", f.shell_entries, f.number, n, "shell",
-       f.shell, f.shell_entries, "peer/engine", true, 20},
+       "plain failing-rename-and-write loop", f.plain_failures, n, "loop/plain",
+       false, 0},
+      {"the sync alone after the numbering loop: syncfs", n, f.syncfs_number, n,
+       syncfs_vs_folders, f.folders_number, n, "syncfs/fsync", false, 0},
+      {"the sync alone after the removal loop: syncfs", n, f.syncfs_restore, n,
+       syncfs_vs_folders, f.folders_restore, n, "syncfs/fsync", false, 0},
+      {"shell loop with mv -n", f.shell_entries, f.number, n, "shell", f.shell,
+       f.shell_entries, "peer/engine", true, 20},
       {"Python 3 script", f.python_entries, f.number, n, "Python", f.python,
        f.python_entries, "peer/engine", true, 0},
   };
@@ -77,35 +77,40 @@ void PrintTimeRows(const Figures& f) {
                row.target,
                Verdict(row.peer ? ratio.cpu >= row.target
                                 : ratio.cpu <= row.target));
-    printf("| %s, %u entries | %.2f µs (%.2f) | %s %.2f µs (%.2f) | "
-           "%s %.2f (%.2f) | %s |\n",
-           row.figure, row.figure_entries, measured.cpu, measured.wall,
-           row.other_name, other.cpu, other.wall, row.ratio_name, ratio.cpu,
-           ratio.wall, target);
+    printf(
+        "| %s, %u entries | %.2f µs (%.2f) | %s %.2f µs (%.2f) | "
+        "%s %.2f (%.2f) | %s |\n",
+        row.figure, row.figure_entries, measured.cpu, measured.wall,
+        row.other_name, other.cpu, other.wall, row.ratio_name, ratio.cpu,
+        ratio.wall, target);
   }
 }
 
 }  // namespace
 
 void PrintTable(const Figures& f) {
-  printf("Times per entry, median of the runs: CPU time (user + system), wall "
-         "time in brackets; targets are judged by CPU time.\n\n");
+  printf(
+      "Times per entry, median of the runs: CPU time (user + system), wall "
+      "time in brackets; targets are judged by CPU time.\n\n");
   printf("| figure | time | compared with | ratio | target |\n");
   printf("|---|---:|---:|---:|---|\n");
   PrintTimeRows(f);
   double growth = f.large_kib - f.small_kib;
-  printf("| peak resident size, %u vs %u entries | %.0f KiB vs %.0f KiB | "
-         "growth %.0f KiB | large/small %.2f | growth ≤ 1024 KiB: %s |\n",
-         f.memory_small, f.memory_large, f.small_kib, f.large_kib, growth,
-         f.large_kib / f.small_kib, Verdict(growth <= 1024));
+  printf(
+      "| peak resident size, %u vs %u entries | %.0f KiB vs %.0f KiB | "
+      "growth %.0f KiB | large/small %.2f | growth ≤ 1024 KiB: %s |\n",
+      f.memory_small, f.memory_large, f.small_kib, f.large_kib, growth,
+      f.large_kib / f.small_kib, Verdict(growth <= 1024));
   double per_entry = f.instructions / f.callgrind_entries;
-  printf("| instructions per entry outside the file system, %u entries "
-         "(callgrind) | %.0f | | | < 2000: %s |\n",
-         f.callgrind_entries, per_entry, Verdict(per_entry < 2000));
-  printf("| instructions per entry of a run on the POSIX file system, every "
-         "rename failing, %u entries (callgrind) | %.0f | | | for reference "
-         "|\n",
-         f.callgrind_entries, f.posix_instructions / f.callgrind_entries);
+  printf(
+      "| instructions per entry outside the file system, %u entries "
+      "(callgrind) | %.0f | | | < 2000: %s |\n",
+      f.callgrind_entries, per_entry, Verdict(per_entry < 2000));
+  printf(
+      "| instructions per entry of a run on the POSIX file system, every "
+      "rename failing, %u entries (callgrind) | %.0f | | | for reference "
+      "|\n",
+      f.callgrind_entries, f.posix_instructions / f.callgrind_entries);
 }
 
 }  // namespace quenby

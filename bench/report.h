@@ -13,7 +13,7 @@ namespace quenby {
 struct Figures {
   uint32_t entries = 0, shell_entries = 0, python_entries = 0;
   uint32_t memory_small = 0, memory_large = 0, callgrind_entries = 0;
-  uint32_t folders = 0;  // the folders the entries lie in
+  uint32_t folders = 0;              // the folders the entries lie in
   Sample number, restore, failures;  // the engine's runs
   // Bare loops that end as a run does: renames with one syncfs, failing
   // renames and log lines with the log's fsync; and the log's writes alone.

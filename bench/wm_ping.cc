@@ -15,7 +15,8 @@ using Clock = std::chrono::steady_clock;
 
 }  // namespace
 
-void PingWindow(unsigned long window, const std::atomic<bool>* stop, PingFigures* figures) {
+void PingWindow(unsigned long window, const std::atomic<bool>* stop,
+                PingFigures* figures) {
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return;
   const Window root = DefaultRootWindow(display);
@@ -25,8 +26,9 @@ void PingWindow(unsigned long window, const std::atomic<bool>* stop, PingFigures
   XSelectInput(display, root, StructureNotifyMask);
   std::map<long, Clock::time_point> waiting;
   auto note = [&](Clock::time_point sent, Clock::time_point now) {
-    figures->longest_ms = std::max(
-        figures->longest_ms, std::chrono::duration<double, std::milli>(now - sent).count());
+    figures->longest_ms =
+        std::max(figures->longest_ms,
+                 std::chrono::duration<double, std::milli>(now - sent).count());
   };
   Clock::time_point next = Clock::now();
   long serial = 1;
@@ -49,7 +51,8 @@ void PingWindow(unsigned long window, const std::atomic<bool>* stop, PingFigures
     while (XPending(display) > 0) {
       XEvent event;
       XNextEvent(display, &event);
-      if (event.type != ClientMessage || event.xclient.message_type != protocols ||
+      if (event.type != ClientMessage ||
+          event.xclient.message_type != protocols ||
           static_cast<Atom>(event.xclient.data.l[0]) != ping)
         continue;
       auto found = waiting.find(event.xclient.data.l[1]);

@@ -15,7 +15,8 @@ struct PingFigures {
 };
 
 // Pings X window `window` until `stop` is set.
-void PingWindow(unsigned long window, const std::atomic<bool>* stop, PingFigures* figures);
+void PingWindow(unsigned long window, const std::atomic<bool>* stop,
+                PingFigures* figures);
 
 }  // namespace quenby
 

@@ -7,7 +7,9 @@ namespace quenby {
 
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAlpha(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int HexValue(char c) {
@@ -22,8 +24,9 @@ int HexValue(char c) {
 size_t SchemeLength(std::string_view line) {
   if (line.empty() || !IsAlpha(line[0])) return 0;
   size_t i = 1;
-  while (i < line.size() && (IsAlpha(line[i]) || IsDigit(line[i]) ||
-                             line[i] == '+' || line[i] == '-' || line[i] == '.'))
+  while (i < line.size() &&
+         (IsAlpha(line[i]) || IsDigit(line[i]) || line[i] == '+' ||
+          line[i] == '-' || line[i] == '.'))
     ++i;
   return i < line.size() && line[i] == ':' ? i : 0;
 }

@@ -33,10 +33,10 @@ void RenameEntry(Direction direction, FileSystem* fs, const EntryLine& line,
   MakeNumberedPath(line.text, EntryNumber, &numbered);
   line_path.assign(line.text);
 
-  const std::string& from =
-      direction == Direction::kToNumbered ? line_path : numbered;
-  const std::string& to =
-      direction == Direction::kToNumbered ? numbered : line_path;
+  const std::string& from = direction == Direction::kToNumbered ? line_path
+                                                                : numbered;
+  const std::string& to = direction == Direction::kToNumbered ? numbered
+                                                              : line_path;
   bool renamed = MayRename(line, numbered) && fs->Rename(from, to);
   // What the file system put back before this rename comes first.
   LogUnplacedFiles(fs, failure_count, log);
@@ -61,8 +61,8 @@ void NumberEntry(FileSystem* fs, const EntryLine& line, int32_t* failure_count,
   RenameEntry(Direction::kToNumbered, fs, line, failure_count, log);
 }
 
-void RestoreEntry(FileSystem* fs, const EntryLine& line,
-                  int32_t* failure_count, RunLog* log) {
+void RestoreEntry(FileSystem* fs, const EntryLine& line, int32_t* failure_count,
+                  RunLog* log) {
   RenameEntry(Direction::kFromNumbered, fs, line, failure_count, log);
 }
 

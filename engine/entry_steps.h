@@ -23,8 +23,8 @@ void NumberEntry(FileSystem* fs, const EntryLine& line, int32_t* failure_count,
                  RunLog* log);
 
 // Renames the numbered path back to the listed name (number removal mode).
-void RestoreEntry(FileSystem* fs, const EntryLine& line,
-                  int32_t* failure_count, RunLog* log);
+void RestoreEntry(FileSystem* fs, const EntryLine& line, int32_t* failure_count,
+                  RunLog* log);
 
 // Logs the files that the file system could not put back as failed renames
 // of the entry at hand.

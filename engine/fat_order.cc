@@ -125,7 +125,8 @@ class OrderStep {
     size_t next = 0;
     for (const SlotFolder::Entry& entry : entries) {
       if (entry.directory || returned.count(entry.name) == 0) continue;
-      if (next == returned_.size() || entry.name != returned_[next]) return false;
+      if (next == returned_.size() || entry.name != returned_[next])
+        return false;
       ++next;
     }
     return next == returned_.size();

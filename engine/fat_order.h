@@ -6,10 +6,10 @@
 // The kernel's vfat and exfat put a new entry into the first run of free
 // slots from the folder's start that holds it. So the files are moved out
 // into a staging folder inside the folder and back in the wanted order, one
-// durable rename at a time; a gap that the next file does not fit is filled with empty
-// placeholder files, so that no later, shorter name can jump ahead into it.
-// The staging folder is the step's only record: a step cut short by a kill
-// or a pulled stick is finished from it by the next run.
+// durable rename at a time; a gap that the next file does not fit is filled
+// with empty placeholder files, so that no later, shorter name can jump ahead
+// into it. The staging folder is the step's only record: a step cut short by a
+// kill or a pulled stick is finished from it by the next run.
 #ifndef QUENBY_ENGINE_FAT_ORDER_H_
 #define QUENBY_ENGINE_FAT_ORDER_H_
 
@@ -27,8 +27,8 @@ constexpr char kStagingName[] = "QUENBY.$$$";
 // Whether `name` is one of the step's placeholders ("QNB00001.$$$").
 bool IsPlaceholderName(const std::string& name);
 
-// One folder on FAT or exFAT and its staging folder, as the order step sees them.
-// Every change is on the medium before the call returns.
+// One folder on FAT or exFAT and its staging folder, as the order step sees
+// them. Every change is on the medium before the call returns.
 class SlotFolder {
  public:
   struct Entry {

@@ -8,8 +8,7 @@ namespace quenby {
 
 bool ReadNames(NameReader* reader, std::initializer_list<Reading> others,
                const std::string& from, const std::string& to,
-               std::string* old_path, std::string* new_path,
-               Reading* reading) {
+               std::string* old_path, std::string* new_path, Reading* reading) {
   *reading = Reading::kAsWritten;
   if (!reader->Read(Reading::kAsWritten, from, old_path) ||
       !reader->Read(Reading::kAsWritten, to, new_path))

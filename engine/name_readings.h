@@ -41,8 +41,7 @@ class NameReader {
 // path as written; `reading` tells which reading was taken.
 bool ReadNames(NameReader* reader, std::initializer_list<Reading> others,
                const std::string& from, const std::string& to,
-               std::string* old_path, std::string* new_path,
-               Reading* reading);
+               std::string* old_path, std::string* new_path, Reading* reading);
 
 }  // namespace quenby
 

@@ -23,8 +23,8 @@ std::string FormatLogHeader(const LocalTime& time) {
 
   std::string text = std::to_string(time.month) + "/" +
                      std::to_string(time.day) + "/" +
-                     std::to_string(time.year) + " at " +
-                     std::to_string(hour) + ":";
+                     std::to_string(time.year) + " at " + std::to_string(hour) +
+                     ":";
   if (time.minute < 10) text += '0';
   text += std::to_string(time.minute);
   text += half;

@@ -36,8 +36,8 @@ using EntryStep = void (*)(FileSystem*, const EntryLine&, int32_t*, RunLog*);
 // step, then ends the run with its message. Returns the message to show.
 const char* RunPlaylist(DialogHost* dialog, FileSystem* fs, RunMode mode,
                         int32_t* failure_count, RunLog* log) {
-  const EntryStep step =
-      mode == RunMode::kNumbering ? NumberEntry : RestoreEntry;
+  const EntryStep step = mode == RunMode::kNumbering ? NumberEntry
+                                                     : RestoreEntry;
   fs->StartRun(mode);
   std::unique_ptr<InputFile> playlist = fs->OpenPlaylist(PlaylistPath);
   EntryNumber = 0;

@@ -22,8 +22,8 @@ class StickFolder {
 
   // Hands every name the folder holds to `each`. False when it cannot be
   // read.
-  virtual bool ListNames(
-      const std::function<void(std::string_view name)>& each) = 0;
+  virtual bool
+  ListNames(const std::function<void(std::string_view name)>& each) = 0;
 
   // The names of the run's own open files (its playlist, its log) that
   // stand in this folder: no order step moves them, so that a stick pulled
@@ -43,8 +43,8 @@ class StickPlatform {
  public:
   // What a look at a folder tells.
   struct Place {
-    uint64_t medium = 0;  // The file system it lies on.
-    uint64_t folder = 0;  // The folder, however a path spells it.
+    uint64_t medium = 0;    // The file system it lies on.
+    uint64_t folder = 0;    // The folder, however a path spells it.
     bool on_stick = false;  // FAT or exFAT, where the order step applies.
     // The driver may take a new name that the folder holds in other letter
     // case, which Windows would then not tell from the first.

@@ -79,9 +79,8 @@ StickRecord::Folder StickRecord::FolderOf(const std::string& path) {
 
 bool StickRecord::Taken(const Folder& folder, const std::string& path) const {
   return folder.stick && folder.stick->check_case &&
-         folder.stick->names.count(
-             FatNameKey(std::string_view(path).substr(FolderLength(path)))) !=
-             0;
+         folder.stick->names.count(FatNameKey(
+             std::string_view(path).substr(FolderLength(path)))) != 0;
 }
 
 void StickRecord::Renamed(const Folder& folder, const std::string& old_path,
@@ -102,8 +101,8 @@ void StickRecord::Renamed(const Folder& folder, const std::string& old_path,
   }
   std::string new_name = new_path.substr(new_length);
   if (from->check_case) {
-    auto old_key =
-        from->names.find(FatNameKey(std::string_view(old_path).substr(old_length)));
+    auto old_key = from->names.find(FatNameKey(std::string_view(old_path)
+                                                   .substr(old_length)));
     if (old_key != from->names.end() && --old_key->second == 0)
       from->names.erase(old_key);
   }

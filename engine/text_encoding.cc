@@ -7,8 +7,8 @@
 namespace quenby {
 
 int32_t NextCodePoint(std::string_view text, size_t* pos) {
-  const unsigned char* p =
-      reinterpret_cast<const unsigned char*>(text.data()) + *pos;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data()) +
+                           *pos;
   const size_t left = text.size() - *pos;
   unsigned char c = p[0];
   if (c < 0x80) {
@@ -131,8 +131,8 @@ size_t Utf16Decoder::Unit(uint16_t unit, char* out) {
   size_t written = 0;
   if (high_surrogate_ != 0) {
     if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      uint32_t code_point =
-          0x10000 + ((high_surrogate_ - 0xD800u) << 10) + (unit - 0xDC00u);
+      uint32_t code_point = 0x10000 + ((high_surrogate_ - 0xD800u) << 10) +
+                            (unit - 0xDC00u);
       high_surrogate_ = 0;
       return AppendUtf8(code_point, out);
     }

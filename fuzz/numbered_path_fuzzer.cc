@@ -25,7 +25,8 @@ void CheckPrefix(uint32_t number, std::string* prefix) {
   std::unique_ptr<char[]> out(new char[8]);
   size_t length = quenby::OrderPrefix(number, out.get());
   char expected[16];
-  int expected_length = std::snprintf(expected, sizeof expected, "%06u", number);
+  int expected_length = std::snprintf(expected, sizeof expected, "%06u",
+                                      number);
   if (length != static_cast<size_t>(expected_length) ||
       std::strcmp(out.get(), expected) != 0)
     Fail("order prefix is not the zero-padded number");

@@ -5,8 +5,8 @@
 // plain model works out; no file may be lost, no existing name replaced.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "fake_dialog.h"
@@ -45,8 +45,7 @@ uint64_t Hash(const std::string& bytes) {
 }
 
 void RunAndCheck(GuardedFileSystem* fs, int mode, const model::Faults& faults) {
-  model::Outcome expected =
-      model::Run(kList, mode, fs->files, faults, kHeader);
+  model::Outcome expected = model::Run(kList, mode, fs->files, faults, kHeader);
   std::multiset<std::string> before = model::Contents(fs->files);
   faults.ApplyTo(fs);
   FakeDialog dialog;

@@ -47,12 +47,12 @@ TEST(EntryPathTest, DecodesFileUrls) {
       {"file:///c:", true, "", "c:"},
       {"file://server/share/a.mp3", true, "server", "/share/a.mp3"},
       {"file:///M/%C3%A9%c3%a9.mp3", true, "", "/M/\xc3\xa9\xc3\xa9.mp3"},
-      {"file:///a%2", false, "", ""},       // Broken escape.
+      {"file:///a%2", false, "", ""},  // Broken escape.
       {"file:///a%zz", false, "", ""},
-      {"file:///a%00b", false, "", ""},     // A NUL would end the name.
-      {"file:///a%2Fb", false, "", ""},     // Would move the name's end.
+      {"file:///a%00b", false, "", ""},  // A NUL would end the name.
+      {"file:///a%2Fb", false, "", ""},  // Would move the name's end.
       {"file:///a%5cb", false, "", ""},
-      {"file://host", false, "", ""},       // No path.
+      {"file://host", false, "", ""},  // No path.
       {"http://h/a", false, "", ""},
   };
   for (const auto& c : cases) {
@@ -65,8 +65,10 @@ TEST(EntryPathTest, DecodesFileUrls) {
 }
 
 TEST(EntryPathTest, BlankLinesNameNothing) {
-  for (const char* line : {"", " ", "\t", " \t "}) EXPECT_TRUE(IsBlankLine(line));
-  for (const char* line : {" a", "\r", ".", "\xa0"}) EXPECT_FALSE(IsBlankLine(line));
+  for (const char* line : {"", " ", "\t", " \t "})
+    EXPECT_TRUE(IsBlankLine(line));
+  for (const char* line : {" a", "\r", ".", "\xa0"})
+    EXPECT_FALSE(IsBlankLine(line));
 }
 
 }  // namespace

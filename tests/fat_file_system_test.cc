@@ -74,10 +74,10 @@ TEST_F(FatTest, NumbersAndRestoresAPlaylist) {
   EXPECT_EQ("2", ReadFile("Music/000002two.mp3"));
   EXPECT_EQ("3", ReadFile("Music/three.mp3"));
   EXPECT_EQ("in the way", ReadFile("Music/000003three.mp3"));
-  EXPECT_NE(std::string::npos,
-            ReadFile("output.txt").find("Playlist #3: Music\\three.mp3 could "
-                                        "not be renamed to "
-                                        "Music\\000003three.mp3\r\n"));
+  EXPECT_NE(std::string::npos, ReadFile("output.txt")
+                                   .find("Playlist #3: Music\\three.mp3 could "
+                                         "not be renamed to "
+                                         "Music\\000003three.mp3\r\n"));
 
   dialog.Run(&fs, kIdRestoreMode);
   EXPECT_EQ(kMessageFailures, dialog.Message());  // Entry 3 again.
@@ -135,8 +135,9 @@ TEST_F(FatTest, ATargetThatDiffersOnlyInCaseIsTakenInBothModes) {
   EXPECT_EQ("in the way", ReadFile("M/B.MP3"));
   EXPECT_EQ("a", ReadFile("M/a.mp3"));
   EXPECT_NE(std::string::npos,
-            ReadFile("output.txt").find("\r\nPlaylist #2: M\\000002b.mp3 could "
-                                        "not be renamed to M\\b.mp3\r\n"));
+            ReadFile("output.txt")
+                .find("\r\nPlaylist #2: M\\000002b.mp3 could "
+                      "not be renamed to M\\b.mp3\r\n"));
 }
 
 // Long names and names outside ASCII live in FAT's long-name entries, where
@@ -212,8 +213,9 @@ TEST_F(FatTest, NamesTheRunFreedOrMadeCountInTheSameRun) {
   EXPECT_EQ("b3", ReadFile("M/LONG B.MP3"));
   EXPECT_EQ("b4", ReadFile("M/000004long b.mp3"));
   EXPECT_NE(std::string::npos,
-            ReadFile("output.txt").find("Playlist #4: M\\000004long b.mp3 could "
-                                        "not be renamed to M\\long b.mp3\r\n"));
+            ReadFile("output.txt")
+                .find("Playlist #4: M\\000004long b.mp3 could "
+                      "not be renamed to M\\long b.mp3\r\n"));
 }
 
 TEST_F(FatTest, NamesOutsideAsciiAreNumberedAndRestoredByteForByte) {
@@ -227,7 +229,9 @@ TEST_F(FatTest, NamesOutsideAsciiAreNumberedAndRestoredByteForByte) {
   }
   if (!Exists("M/" + names[0]))
     GTEST_SKIP() << "this FAT driver takes no names outside ASCII";
-  list += "M\\\xc3\xbc" "ber missing.mp3\r\n";
+  list +=
+      "M\\\xc3\xbc"
+      "ber missing.mp3\r\n";
   WriteFile("list.m3u", list);
   dialog.path = "list.m3u";
   dialog.Run(&fs, kIdNumberMode);
@@ -236,10 +240,11 @@ TEST_F(FatTest, NamesOutsideAsciiAreNumberedAndRestoredByteForByte) {
     EXPECT_EQ(names[i], ReadFile("M/00000" + std::to_string(i + 1) + names[i]));
     EXPECT_FALSE(Exists("M/" + names[i]));
   }
-  EXPECT_NE(std::string::npos,
-            ReadFile("output.txt")
-                .find("Playlist #4: M\\\xc3\xbc" "ber missing.mp3 could not be "
-                      "renamed to M\\000004\xc3\xbc" "ber missing.mp3\r\n"));
+  EXPECT_NE(std::string::npos, ReadFile("output.txt")
+                                   .find("Playlist #4: M\\\xc3\xbc"
+                                         "ber missing.mp3 could not be "
+                                         "renamed to M\\000004\xc3\xbc"
+                                         "ber missing.mp3\r\n"));
   dialog.Run(&fs, kIdRestoreMode);
   for (const std::string& name : names) EXPECT_EQ(name, ReadFile("M/" + name));
 }
@@ -256,9 +261,9 @@ TEST_F(FatTest, ANameTooLongForFatIsLoggedAndKept) {
   EXPECT_EQ("long", ReadFile("M/" + name));
   EXPECT_EQ("short", ReadFile("M/000002short.mp3"));
   EXPECT_NE(std::string::npos,
-            ReadFile("output.txt").find("Playlist #1: M\\" + name +
-                                        " could not be renamed to M\\000001" +
-                                        name + "\r\n"));
+            ReadFile("output.txt")
+                .find("Playlist #1: M\\" + name +
+                      " could not be renamed to M\\000001" + name + "\r\n"));
 }
 
 TEST_F(FatTest, AReadOnlyStickRefusesEveryRenameAndKeepsEveryFile) {
@@ -307,7 +312,7 @@ TEST_F(FatTest, AFullStickLosesTheLogButNoFile) {
   // placeholder is left behind where a rename failed.
   for (const char* name : {"a.mp3", "b.mp3"}) {
     std::string numbered = std::string(name) == "a.mp3" ? "000001a.mp3"
-                                                         : "000003b.mp3";
+                                                        : "000003b.mp3";
     EXPECT_NE(Exists("M/" + std::string(name)), Exists("M/" + numbered))
         << name;
     std::string contents = Exists("M/" + numbered)
@@ -327,7 +332,8 @@ TEST_F(FatTest, ALongLogIsRewrittenIntactByTheNextRun) {
   // Over one cluster of log, emptied and written again by a second run.
   WriteFile("M/keep.mp3", std::string(5000, 'k'));
   std::string list;
-  for (int i = 1; i <= 60; ++i) list += "M\\missing " + std::to_string(i) + "\r\n";
+  for (int i = 1; i <= 60; ++i)
+    list += "M\\missing " + std::to_string(i) + "\r\n";
   WriteFile("list.m3u", list);
   dialog.path = "list.m3u";
   dialog.Run(&fs, kIdNumberMode);
@@ -335,7 +341,8 @@ TEST_F(FatTest, ALongLogIsRewrittenIntactByTheNextRun) {
   ASSERT_GT(first.size(), 4096u);
   dialog.Run(&fs, kIdNumberMode);
   std::string second = ReadFile("output.txt");
-  EXPECT_EQ(first.substr(first.find("\r\n")), second.substr(second.find("\r\n")));
+  EXPECT_EQ(first.substr(first.find("\r\n")),
+            second.substr(second.find("\r\n")));
   EXPECT_EQ(std::string(5000, 'k'), ReadFile("M/keep.mp3"));
 }
 

@@ -48,7 +48,8 @@ class FatMount {
                                  "' >/dev/null";
     std::string command = make + " && mkdir -p '" + mount_point_ + "'";
     if (system(command.c_str()) != 0 || !Mount("rw+")) {
-      reason_ = exfat_    ? "could not mount an exFAT image with the kernel's exfat"
+      reason_ = exfat_
+                    ? "could not mount an exFAT image with the kernel's exfat"
                 : kernel_ ? "could not mount a FAT image with the kernel's vfat"
                           : "could not mount a FAT image with fusefat";
       return;
@@ -107,8 +108,8 @@ class FatMount {
                 " -o loop," + mode + " '" + image_ + "' '" + mount_point_ +
                 "' >/dev/null 2>&1";
     } else {
-      command = "fusefat -o " + options + " '" + image_ + "' '" +
-                mount_point_ + "' >/dev/null 2>&1";
+      command = "fusefat -o " + options + " '" + image_ + "' '" + mount_point_ +
+                "' >/dev/null 2>&1";
     }
     mounted_ = system(command.c_str()) == 0;
     return mounted_;

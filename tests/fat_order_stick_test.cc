@@ -88,7 +88,8 @@ void ExpectInOrder(const Album& album) {
   for (size_t i = 0; i < album.tracks.size(); ++i)
     wanted.push_back(Numbered(i + 1, album.tracks[i]));
   ASSERT_GE(files.size(), wanted.size());
-  EXPECT_EQ(wanted, std::vector<std::string>(files.begin(), files.begin() + wanted.size()))
+  EXPECT_EQ(wanted, std::vector<std::string>(files.begin(),
+                                             files.begin() + wanted.size()))
       << album.folder;
   for (size_t i = 0; i < album.tracks.size(); ++i)
     EXPECT_EQ(album.tracks[i], ReadFile(album.folder + "/" + wanted[i]));
@@ -114,7 +115,9 @@ class FatOrderStickTest : public ::testing::Test {
     EXPECT_EQ(message, dialog.Message()) << album.folder;
   }
 
-  FatKind kind() const { return fat.exfat() ? FatKind::kExfat : FatKind::kVfat; }
+  FatKind kind() const {
+    return fat.exfat() ? FatKind::kExfat : FatKind::kVfat;
+  }
 
   TempDir dir;
   FatMount fat{dir.path()};
@@ -126,7 +129,8 @@ class FatOrderStickTest : public ::testing::Test {
 // slots, from the folder's start, that holds it all.
 TEST_F(FatOrderStickTest, ANewEntryTakesTheFirstFreeRunThatHoldsIt) {
   mkdir("Gaps", 0755);
-  for (const char* name : {"A.MP3", "B.MP3", "C.MP3", "D.MP3", "E.MP3", "F.MP3", "G.MP3"})
+  for (const char* name :
+       {"A.MP3", "B.MP3", "C.MP3", "D.MP3", "E.MP3", "F.MP3", "G.MP3"})
     WriteFile(std::string("Gaps/") + name, name);
   // Gaps of one short entry (B), then of two (D, E): a slot each on vfat,
   // three on exfat.
@@ -134,12 +138,13 @@ TEST_F(FatOrderStickTest, ANewEntryTakesTheFirstFreeRunThatHoldsIt) {
     ASSERT_EQ(0, unlink(name));
   // A name that needs more than one short entry's slots: two on vfat, four
   // on exfat.
-  const std::string longer = fat.exfat() ? "Longer than fifteen.mp3" : "Two slots.mp3";
+  const std::string longer = fat.exfat() ? "Longer than fifteen.mp3"
+                                         : "Two slots.mp3";
   WriteFile("Gaps/" + longer, "");  // Skips B's gap, takes D's and E's.
   WriteFile("Gaps/H.MP3", "");      // Takes B's.
   WriteFile("Gaps/I.MP3", "");      // Goes to the end.
-  EXPECT_EQ((std::vector<std::string>{"A.MP3", "H.MP3", "C.MP3", longer, "F.MP3", "G.MP3",
-                                      "I.MP3"}),
+  EXPECT_EQ((std::vector<std::string>{"A.MP3", "H.MP3", "C.MP3", longer,
+                                      "F.MP3", "G.MP3", "I.MP3"}),
             SlotOrder("Gaps"));
 }
 
@@ -149,7 +154,9 @@ TEST_F(FatOrderStickTest, NumberedFoldersEndInPlaylistOrder) {
     int tracks;
     bool long_names;
   } cases[] = {
-      {"Twelve", 12, true}, {"Short", 20, false}, {"Three hundred", 300, true},
+      {"Twelve", 12, true},
+      {"Short", 20, false},
+      {"Three hundred", 300, true},
       {".", 12, true},  // The stick's root, its label in the first slot.
   };
   ASSERT_TRUE(fat.Label("CARSTICK"));
@@ -176,15 +183,20 @@ class WatchedSlots : public SlotFolder {
       : slots_(OpenSlots(fd, kind, sync)), left_(changes) {}
   bool making = false;
 
-  bool List(bool s, std::vector<Entry>* e) override { return slots_->List(s, e); }
-  bool ReadFrom(int64_t from, const std::string& n, std::vector<Entry>* e) override {
+  bool List(bool s, std::vector<Entry>* e) override {
+    return slots_->List(s, e);
+  }
+  bool ReadFrom(int64_t from, const std::string& n,
+                std::vector<Entry>* e) override {
     return slots_->ReadFrom(from, n, e);
   }
   bool StandsAt(int64_t at, const std::string& n, Entry* e) override {
     return slots_->StandsAt(at, n, e);
   }
   bool ReadLandings() override { return slots_->ReadLandings(); }
-  bool Holds(bool s, const std::string& n) override { return slots_->Holds(s, n); }
+  bool Holds(bool s, const std::string& n) override {
+    return slots_->Holds(s, n);
+  }
   bool HasStaging() override { return slots_->HasStaging(); }
   int PlaceholderSlots() const override { return slots_->PlaceholderSlots(); }
   bool MakeStaging() override {
@@ -194,8 +206,12 @@ class WatchedSlots : public SlotFolder {
     return made;
   }
   bool RemoveStaging() override { return Spend() && slots_->RemoveStaging(); }
-  bool MoveOut(const std::string& n) override { return Spend() && slots_->MoveOut(n); }
-  bool MoveIn(const std::string& n) override { return Spend() && slots_->MoveIn(n); }
+  bool MoveOut(const std::string& n) override {
+    return Spend() && slots_->MoveOut(n);
+  }
+  bool MoveIn(const std::string& n) override {
+    return Spend() && slots_->MoveIn(n);
+  }
   bool MakePlaceholder(const std::string& n) override {
     return Spend() && slots_->MakePlaceholder(n);
   }
@@ -222,7 +238,8 @@ TEST_F(FatOrderStickTest, AStepCutShortAtAnyChangeIsFinishedByTheNextRun) {
     // Numbered in place by hand, then ordered until the kill.
     for (size_t i = 0; i < album.tracks.size(); ++i)
       ASSERT_EQ(0, rename((folder + "/" + album.tracks[i]).c_str(),
-                          (folder + "/" + Numbered(i + 1, album.tracks[i])).c_str()));
+                          (folder + "/" + Numbered(i + 1, album.tracks[i]))
+                              .c_str()));
     int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
     bool finished = false;
     try {
@@ -246,7 +263,8 @@ TEST_F(FatOrderStickTest, AStepCutShortAtAnyChangeIsFinishedByTheNextRun) {
 // its clusters shared, which a pull between a move's two writes leaves;
 // with `leak_allowed`, also one cluster no entry holds. On exfat, where
 // every write of a move goes in one sync, anything.
-std::string Damage(const std::string& image, bool exfat, bool leak_allowed = false) {
+std::string Damage(const std::string& image, bool exfat,
+                   bool leak_allowed = false) {
   if (exfat) return FatMount::Fsck(true, image);
   std::string command = "fsck.fat -n '" + image + "' 2>&1";
   FILE* fsck = popen(command.c_str(), "r");
@@ -299,7 +317,8 @@ std::string Damage(const std::string& image, bool exfat, bool leak_allowed = fal
 std::string Missing(const std::string& image, const Album& album) {
   const std::string copy = image + ".pulled", seen = image + ".seen";
   std::string mount = "cp '" + image + "' '" + copy + "' && mkdir -p '" + seen +
-                      "' && mount -t exfat -o ro,loop '" + copy + "' '" + seen + "'";
+                      "' && mount -t exfat -o ro,loop '" + copy + "' '" + seen +
+                      "'";
   if (system(mount.c_str()) != 0) return "the pulled stick did not mount\n";
   std::set<std::string> held;
   for (std::string folder : {album.folder, album.folder + "/" + kStagingName}) {
@@ -310,7 +329,8 @@ std::string Missing(const std::string& image, const Album& album) {
   for (const std::string& track : album.tracks)
     if (!held.count(track)) missing += "lost: " + track + "\n";
   std::string unmount = "umount '" + seen + "' && rm -f '" + copy + "'";
-  if (system(unmount.c_str()) != 0) missing += "the pulled stick did not unmount\n";
+  if (system(unmount.c_str()) != 0)
+    missing += "the pulled stick did not unmount\n";
   return missing;
 }
 
@@ -330,7 +350,8 @@ class PullingSync : public MediumSync {
     if (exfat_) found += Missing(image_, album_);
     ++writes;
     if (!found.empty())
-      damage.push_back("pulled after write " + std::to_string(writes) + ":\n" + found);
+      damage.push_back("pulled after write " + std::to_string(writes) + ":\n" +
+                       found);
   }
 
  private:
@@ -354,8 +375,9 @@ TEST_F(FatOrderStickTest, AStickPulledBetweenAnyTwoWritesHoldsNoDamage) {
   // in (exFAT's clusters hold twice as many slots here), and spans sectors.
   Album album = MakeAlbum("Pulled", fat.exfat() ? 40 : 16, true, 11);
   for (size_t i = 0; i < album.tracks.size(); ++i)
-    ASSERT_EQ(0, rename(("Pulled/" + album.tracks[i]).c_str(),
-                        ("Pulled/" + Numbered(i + 1, album.tracks[i])).c_str()));
+    ASSERT_EQ(0,
+              rename(("Pulled/" + album.tracks[i]).c_str(),
+                     ("Pulled/" + Numbered(i + 1, album.tracks[i])).c_str()));
   sync();
   ASSERT_EQ("", Damage(fat.image(), fat.exfat()));
   int fd = open("Pulled", O_RDONLY | O_DIRECTORY);
@@ -375,8 +397,9 @@ TEST_F(FatOrderStickTest, AStickPulledBetweenAnyTwoWritesHoldsNoDamage) {
 TEST_F(FatOrderStickTest, AnEmptyStagingFolderWithoutItsMarksIsFinished) {
   Album album = MakeAlbum("Unmarked", 8, true, 5);
   for (size_t i = 0; i < album.tracks.size(); ++i)
-    ASSERT_EQ(0, rename(("Unmarked/" + album.tracks[i]).c_str(),
-                        ("Unmarked/" + Numbered(i + 1, album.tracks[i])).c_str()));
+    ASSERT_EQ(0,
+              rename(("Unmarked/" + album.tracks[i]).c_str(),
+                     ("Unmarked/" + Numbered(i + 1, album.tracks[i])).c_str()));
   ASSERT_EQ(0, mkdir(("Unmarked/" + std::string(kStagingName)).c_str(), 0755));
   Number(album, kMessageFailures);  // Its tracks are numbered already.
   ExpectInOrder(album);
@@ -393,7 +416,8 @@ TEST_F(FatOrderStickTest, AFileThatCannotGoBackIsLoggedAndKept) {
   int fd = open("Taken", O_RDONLY | O_DIRECTORY);
   try {
     MediumSync sync;
-    WatchedSlots slots(fd, kind(), 4, &sync);  // The staging folder made, three files out.
+    WatchedSlots slots(fd, kind(), 4,
+                       &sync);  // The staging folder made, three files out.
     PutInOrder(&slots, true, {"list.m3u"});
   } catch (const Killed&) {
   }
@@ -407,7 +431,8 @@ TEST_F(FatOrderStickTest, AFileThatCannotGoBackIsLoggedAndKept) {
   EXPECT_NE(std::string::npos,
             ReadFile("output.txt")
                 .find("Playlist #1: Taken/" + std::string(kStagingName) + "/" +
-                      name + " could not be renamed to Taken/" + name + "\r\n"));
+                      name + " could not be renamed to Taken/" + name +
+                      "\r\n"));
 }
 
 TEST_F(FatOrderStickTest, WhatCannotBeDoneLosesNothing) {
@@ -416,7 +441,8 @@ TEST_F(FatOrderStickTest, WhatCannotBeDoneLosesNothing) {
   Album mine = MakeAlbum("Theirs", 6, true, 3);
   WriteFile("Theirs/" + std::string(kStagingName) + "/keep.txt", "keep");
   Number(mine);
-  EXPECT_EQ("keep", ReadFile("Theirs/" + std::string(kStagingName) + "/keep.txt"));
+  EXPECT_EQ("keep",
+            ReadFile("Theirs/" + std::string(kStagingName) + "/keep.txt"));
   Album file = MakeAlbum("File", 6, true, 3);
   WriteFile("File/" + std::string(kStagingName), "a file");
   Number(file);
@@ -445,7 +471,8 @@ TEST_F(FatOrderStickTest, WhatCannotBeDoneLosesNothing) {
   Number(full);
   EXPECT_FALSE(Exists("Full/" + std::string(kStagingName)));
   for (size_t i = 0; i < full.tracks.size(); ++i)
-    EXPECT_EQ(full.tracks[i], ReadFile("Full/" + Numbered(i + 1, full.tracks[i])));
+    EXPECT_EQ(full.tracks[i],
+              ReadFile("Full/" + Numbered(i + 1, full.tracks[i])));
   ASSERT_EQ(0, unlink("FILLER.BIN"));
 
   // The root of a FAT16 stick holds 512 slots and no more. Full, the

@@ -38,8 +38,8 @@ TEST(LinuxFileSystemTest, EntriesBecomeNativePaths) {
       {"M\\Bj\xf6rk", k1252, "M/Bj\xc3\xb6rk", ""},
       {"M\\\x80\x81", k1252, nullptr, ""},  // 0x81 is no character there.
       // Shift_JIS: the 0x5C of "\x83\x5c" is half of a katakana so.
-      {"M\\\x83\x5c\x83\x93\x83\x4f.mp3", kAsWritten, "M/\x83/\x83\x93\x83\x4f.mp3",
-       "M\\\x83\x5c\x83\x93\x83\x4f.mp3"},
+      {"M\\\x83\x5c\x83\x93\x83\x4f.mp3", kAsWritten,
+       "M/\x83/\x83\x93\x83\x4f.mp3", "M\\\x83\x5c\x83\x93\x83\x4f.mp3"},
       {"M\\\x83\x5c\x83\x93\x83\x4f.mp3", k932,
        "M/\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3", ""},
       {"M\\\x83", k932, nullptr, ""},  // Half a character.
@@ -57,7 +57,8 @@ TEST(LinuxFileSystemTest, EntriesBecomeNativePaths) {
       EXPECT_EQ(c.posix, path) << c.entry;
     }
     if (c.windows && *c.windows == '\0') continue;
-    ASSERT_EQ(c.windows != nullptr, EntryToWindowsPath(c.entry, &path)) << c.entry;
+    ASSERT_EQ(c.windows != nullptr, EntryToWindowsPath(c.entry, &path))
+        << c.entry;
     if (c.windows) {
       EXPECT_EQ(c.windows, path) << c.entry;
     }
@@ -120,7 +121,7 @@ class LinuxRunTest : public ::testing::Test {
 TEST_F(LinuxRunTest, NumbersAndRestoresEveryName) {
   WriteFile("Music/Rock/one.mp3", "1");
   WriteFile("Music/two words .mp3", "2");
-  WriteFile("Music/\xe9t\xe9.mp3", "3");  // Latin-1 bytes
+  WriteFile("Music/\xe9t\xe9.mp3", "3");          // Latin-1 bytes
   WriteFile("Music/\xc3\xa9t\xc3\xa9.mp3", "4");  // UTF-8
   WriteFile(dir.path() + "/abs.mp3", "5");
   WriteFile("list.m3u",
@@ -181,39 +182,60 @@ TEST_F(LinuxRunTest, ReadsPlaylistsAsOtherProgramsWriteThem) {
     Files numbered;
     const char* message;
   } cases[] = {
-      {"UTF-8 mark", "\xef\xbb\xbf" "a.mp3\r\n", {{"a.mp3", "a"}},
-       {{"000001a.mp3", "a"}}, kMessageSuccess},
-      {"UTF-16", Utf16(u"#EXTM3U\r\nM\\\u00e9.mp3\r\nb\xd800\n", true),
-       {{"M/\xc3\xa9.mp3", "e"}}, {{"M/000001\xc3\xa9.mp3", "e"}},
-       kMessageFailures},  // The lone surrogate.
-      {"Windows-1252 line, UTF-8 name", "M\\Bj\xf6rk.mp3\n",
-       {{"M/Bj\xc3\xb6rk.mp3", "b"}}, {{"M/000001Bj\xc3\xb6rk.mp3", "b"}},
+      {"UTF-8 mark",
+       "\xef\xbb\xbf"
+       "a.mp3\r\n",
+       {{"a.mp3", "a"}},
+       {{"000001a.mp3", "a"}},
        kMessageSuccess},
-      {"both readings there: as written wins", "Bj\xf6rk.mp3\n",
+      {"UTF-16",
+       Utf16(u"#EXTM3U\r\nM\\\u00e9.mp3\r\nb\xd800\n", true),
+       {{"M/\xc3\xa9.mp3", "e"}},
+       {{"M/000001\xc3\xa9.mp3", "e"}},
+       kMessageFailures},  // The lone surrogate.
+      {"Windows-1252 line, UTF-8 name",
+       "M\\Bj\xf6rk.mp3\n",
+       {{"M/Bj\xc3\xb6rk.mp3", "b"}},
+       {{"M/000001Bj\xc3\xb6rk.mp3", "b"}},
+       kMessageSuccess},
+      {"both readings there: as written wins",
+       "Bj\xf6rk.mp3\n",
        {{"Bj\xf6rk.mp3", "1252"}, {"Bj\xc3\xb6rk.mp3", "8"}},
        {{"000001Bj\xf6rk.mp3", "1252"}, {"Bj\xc3\xb6rk.mp3", "8"}},
        kMessageSuccess},
-      {"Shift_JIS 0x5C is a backslash", "M\\\x83\x5c.mp3\n",
-       {{"M/\x83/.mp3", "so"}}, {{"M/\x83/000001.mp3", "so"}}, kMessageSuccess},
+      {"Shift_JIS 0x5C is a backslash",
+       "M\\\x83\x5c.mp3\n",
+       {{"M/\x83/.mp3", "so"}},
+       {{"M/\x83/000001.mp3", "so"}},
+       kMessageSuccess},
       // "ソニー\表示.mp3" and "ソング.mp3": the 0x5C inside a character
       // is no separator, and the number goes in front of the name.
       {"Shift_JIS line, UTF-8 names",
        "\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c\x8e\xa6.mp3\r\n"
        "\x83\x5c\x83\x93\x83\x4f.mp3\r\n",
-       {{"\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc/\xe8\xa1\xa8\xe7\xa4\xba.mp3", "1"},
+       {{"\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc/\xe8\xa1\xa8\xe7\xa4\xba.mp3",
+         "1"},
         {"\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3", "2"}},
-       {{"\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc/000001\xe8\xa1\xa8\xe7\xa4\xba.mp3", "1"},
+       {{"\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc/"
+         "000001\xe8\xa1\xa8\xe7\xa4\xba.mp3",
+         "1"},
         {"000002\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3", "2"}},
        kMessageSuccess},
-      {"file: URLs", "file://@/a%20b%23.mp3\nfile://localhost@/c.mp3\n",
+      {"file: URLs",
+       "file://@/a%20b%23.mp3\nfile://localhost@/c.mp3\n",
        {{"@/a b#.mp3", "a"}, {"@/c.mp3", "c"}},
-       {{"@/000001a b#.mp3", "a"}, {"@/000002c.mp3", "c"}}, kMessageSuccess},
-      {"slashes and bare names", "sub/a.mp3\n  \nb.mp3\n",
+       {{"@/000001a b#.mp3", "a"}, {"@/000002c.mp3", "c"}},
+       kMessageSuccess},
+      {"slashes and bare names",
+       "sub/a.mp3\n  \nb.mp3\n",
        {{"sub/a.mp3", "a"}, {"b.mp3", "b"}},
-       {{"sub/000001a.mp3", "a"}, {"000003b.mp3", "b"}}, kMessageSuccess},
-      {"old Mac line ends", "# c\rsub/a.mp3\rb.mp3",
+       {{"sub/000001a.mp3", "a"}, {"000003b.mp3", "b"}},
+       kMessageSuccess},
+      {"old Mac line ends",
+       "# c\rsub/a.mp3\rb.mp3",
        {{"sub/a.mp3", "a"}, {"b.mp3", "b"}},
-       {{"sub/000001a.mp3", "a"}, {"000002b.mp3", "b"}}, kMessageSuccess},
+       {{"sub/000001a.mp3", "a"}, {"000002b.mp3", "b"}},
+       kMessageSuccess},
       {"web address", "http://h/a.mp3\n", {}, {}, kMessageFailures},
   };
   auto here = [this](std::string text) {

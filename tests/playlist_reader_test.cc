@@ -50,8 +50,8 @@ std::vector<Line> ReadAll(const std::string& data, size_t step,
   for (;;) {
     size_t length = 12345;
     bool whole = false;
-    PlaylistReader::Status status =
-        reader.ReadLine(buffer, sizeof buffer, &length, &whole);
+    PlaylistReader::Status status = reader.ReadLine(buffer, sizeof buffer,
+                                                    &length, &whole);
     if (status != PlaylistReader::kLine) {
       if (last) *last = status;
       return lines;
@@ -75,30 +75,54 @@ TEST(PlaylistReaderTest, SplitsLinesAsTextModeDoes) {
       {"CR LF", "a\r\nb\r\n", {{"a", true}, {"b", true}}},
       {"lone CR stays", "a\rb\n\r", {{"a\rb", true}, {"\r", true}}},
       {"only the last CR goes", "a\r\r\n", {{"a\r", true}}},
-      {"NUL bytes kept", std::string("a\0b\n", 4), {{std::string("a\0b", 3), true}}},
+      {"NUL bytes kept",
+       std::string("a\0b\n", 4),
+       {{std::string("a\0b", 3), true}}},
       {"999 fits", long999 + "\nz", {{long999, true}, {"z", true}}},
       {"999 and CR LF fits", long999 + "\r\nz", {{long999, true}, {"z", true}}},
-      {"1000 is cut", long1000 + "\nz", {{std::string(999, 'y'), false}, {"z", true}}},
+      {"1000 is cut",
+       long1000 + "\nz",
+       {{std::string(999, 'y'), false}, {"z", true}}},
       {"1000 without line feed", long1000, {{std::string(999, 'y'), false}}},
       {"very long line dropped whole",
        std::string(100000, 'q') + "\r\n#c\n",
        {{std::string(999, 'q'), false}, {"#c", true}}},
       // As other programs write them.
-      {"UTF-8 mark dropped", "\xef\xbb\xbf#EXTM3U\r\nC:\\a\r\n",
+      {"UTF-8 mark dropped",
+       "\xef\xbb\xbf#EXTM3U\r\nC:\\a\r\n",
        {{"#EXTM3U", true}, {"C:\\a", true}}},
-      {"mark later is text", "a\n\xef\xbb\xbf" "b", {{"a", true}, {"\xef\xbb\xbf" "b", true}}},
+      {"mark later is text",
+       "a\n\xef\xbb\xbf"
+       "b",
+       {{"a", true},
+        {"\xef\xbb\xbf"
+         "b",
+         true}}},
       {"half a mark is text", "\xef\xbbx", {{"\xef\xbbx", true}}},
-      {"UTF-16 LE", Utf16(u"#E\r\nC:\\\u00e9\r\n", false),
+      {"UTF-16 LE",
+       Utf16(u"#E\r\nC:\\\u00e9\r\n", false),
        {{"#E", true}, {"C:\\\xc3\xa9", true}}},
-      {"UTF-16 BE, pair", Utf16(u"\U0001F3B5\n\u20ac", true),
+      {"UTF-16 BE, pair",
+       Utf16(u"\U0001F3B5\n\u20ac", true),
        {{"\xf0\x9f\x8e\xb5", true}, {"\xe2\x82\xac", true}}},
-      {"UTF-16 lone surrogates", Utf16(u"a\xd800" "b\nc\xdc00\nd\xd800", false),
+      {"UTF-16 lone surrogates",
+       Utf16(u"a\xd800"
+             "b\nc\xdc00\nd\xd800",
+             false),
        {{"a?b", false}, {"c?", false}, {"d?", false}}},
-      {"UTF-16 odd byte", Utf16(u"a\n", false) + "x", {{"a", true}, {"?", false}}},
-      {"UTF-16 cut in a character", Utf16(std::u16string(600, u'\u00e9'), false),
-       {{[] { std::string t; for (int i = 0; i < 499; ++i) t += "\xc3\xa9";
-              return t + "\xc3"; }(), false}}},
-      {"CR only (old Mac)", "# c\rabc.mp3\rdef.mp3",
+      {"UTF-16 odd byte",
+       Utf16(u"a\n", false) + "x",
+       {{"a", true}, {"?", false}}},
+      {"UTF-16 cut in a character",
+       Utf16(std::u16string(600, u'\u00e9'), false),
+       {{[] {
+           std::string t;
+           for (int i = 0; i < 499; ++i) t += "\xc3\xa9";
+           return t + "\xc3";
+         }(),
+         false}}},
+      {"CR only (old Mac)",
+       "# c\rabc.mp3\rdef.mp3",
        {{"# c", true}, {"abc.mp3", true}, {"def.mp3", true}}},
   };
   for (const Case& c : cases) {

@@ -75,7 +75,8 @@ std::string NativeName(std::string line) {
     std::string decoded;
     for (size_t i = 0; i < line.size(); ++i) {
       if (line[i] == '%' && i + 2 < line.size()) {
-        decoded += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
+        decoded +=
+            static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
         i += 2;
       } else {
         decoded += line[i];

@@ -25,7 +25,9 @@ class RunRenamingTest : public ::testing::Test {
   }
 
   bool Has(const std::string& name) { return fs.files.count(name) != 0; }
-  std::string Log() { return Has("output.txt") ? fs.files["output.txt"] : "<none>"; }
+  std::string Log() {
+    return Has("output.txt") ? fs.files["output.txt"] : "<none>";
+  }
 
   MemoryFileSystem fs;
   FakeDialog dialog;
@@ -41,8 +43,8 @@ TEST_F(RunRenamingTest, EachOutcomeHasItsMessageAndLog) {
     std::string log;
   } cases[] = {
       {"empty path", "", true, kIdNumberMode, kMessageNotReadable, kHeader},
-      {"missing list", "C:\\none.m3u", true, kIdNumberMode,
-       kMessageNotReadable, kHeader},
+      {"missing list", "C:\\none.m3u", true, kIdNumberMode, kMessageNotReadable,
+       kHeader},
       {"unreadable before no mode", "C:\\none.m3u", true, 0,
        kMessageNotReadable, kHeader},
       {"no mode", kList, true, 0, kMessageNoMode, kHeader},
@@ -94,10 +96,14 @@ TEST_F(RunRenamingTest, WhatTheRunDidIsOnTheMediumBeforeTheMessage) {
     int mode;
     Journal journal;
   } cases[] = {
-      {"success", "C:\\M\\a.mp3\n", kIdNumberMode,
-       {"log sync", "rename", "renames done", "log closed",
-        "delete output.txt", "message"}},
-      {"failures", "C:\\M\\gone.mp3\nC:\\M\\a.mp3\n", kIdNumberMode,
+      {"success",
+       "C:\\M\\a.mp3\n",
+       kIdNumberMode,
+       {"log sync", "rename", "renames done", "log closed", "delete output.txt",
+        "message"}},
+      {"failures",
+       "C:\\M\\gone.mp3\nC:\\M\\a.mp3\n",
+       kIdNumberMode,
        {"log sync", "rename", "rename", "renames done", "log sync",
         "log closed", "message"}},
       {"early exit", "", 0, {"log sync", "log sync", "message", "log closed"}},
@@ -221,15 +227,16 @@ TEST_F(RunRenamingTest, FailedRenamesAreLoggedAndTheRunGoesOn) {
 
 TEST_F(RunRenamingTest, LinesThatCannotBeRenamedAreFailuresInBothModes) {
   const std::string long_line = "C:\\" + std::string(1200, 'x');
-  const std::string fits = "C:\\" + std::string(990, 'f');     // 993 + 6
+  const std::string fits = "C:\\" + std::string(990, 'f');      // 993 + 6
   const std::string too_long = "C:\\" + std::string(991, 't');  // 994 + 6
-  fs.files[kList] = "\n"                             // 1: empty, skipped
-                    "http://h/a.mp3\n"               // 2: not a file
-                    + long_line + "\n"               // 3: cut
-                    + std::string("C:\\n\0l", 6) + "\n"  // 4: NUL
-                    + fits + "\n"                    // 5
-                    + too_long + "\n"                // 6
-                    + " \t \n";                       // 7: blank, skipped
+  fs.files[kList] =
+      "\n"                                 // 1: empty, skipped
+      "http://h/a.mp3\n"                   // 2: not a file
+      + long_line + "\n"                   // 3: cut
+      + std::string("C:\\n\0l", 6) + "\n"  // 4: NUL
+      + fits + "\n"                        // 5
+      + too_long + "\n"                    // 6
+      + " \t \n";                          // 7: blank, skipped
   fs.files[fits] = "f";
   fs.files[too_long] = "t";
   fs.files[long_line.substr(0, 999)] = "the start of the long line";
@@ -315,7 +322,11 @@ TEST_F(RunRenamingTest, ProgressRisesThroughThePlaylistBeforeTheMessage) {
   } cases[] = {
       {"one line", "C:\\M\\a.mp3", 10},
       {"5,000 entries", long_list, static_cast<int64_t>(long_list.size())},
-      {"UTF-16", std::string("\xFF\xFE" "a\0\n\0b\0", 8), 8},
+      {"UTF-16",
+       std::string("\xFF\xFE"
+                   "a\0\n\0b\0",
+                   8),
+       8},
       {"empty", "", -1},
   };
   for (const auto& c : cases) {

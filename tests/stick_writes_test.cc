@@ -55,18 +55,30 @@ TEST(StickWritesTest, ARenameGoesOutInTheOrderItsCallerNeeds) {
     std::initializer_list<StickWrite> order;
     std::vector<std::string> writes;
   } cases[] = {
-      {"a run's rename", true, false, {W::kFile, W::kNewFolder, W::kOldFolder},
+      {"a run's rename",
+       true,
+       false,
+       {W::kFile, W::kNewFolder, W::kOldFolder},
        {"file", "new folder"}},
-      {"between folders", false, false,
+      {"between folders",
+       false,
+       false,
        {W::kFile, W::kNewFolder, W::kOldFolder},
        {"file", "new folder", "old folder"}},
-      {"new entry whole first", false, false,
+      {"new entry whole first",
+       false,
+       false,
        {W::kNewFolder, W::kFile, W::kOldFolder},
        {"new folder", "file", "old folder"}},
-      {"old folder before the new", false, false,
+      {"old folder before the new",
+       false,
+       false,
        {W::kFile, W::kOldFolder, W::kNewFolder},
        {"file", "old folder", "new folder"}},
-      {"a link", false, true, {W::kNewFolder, W::kFile, W::kOldFolder},
+      {"a link",
+       false,
+       true,
+       {W::kNewFolder, W::kFile, W::kOldFolder},
        {"new folder", "everything", "old folder"}},
       {"the file alone", false, false, {W::kFile}, {"file"}},
   };
@@ -86,7 +98,8 @@ TEST(StickWritesTest, ARenameGoesOutInTheOrderItsCallerNeeds) {
     }
     int from = open("from", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     // A rename in one folder has its one descriptor, as a caller holds it.
-    int to = c.same_folder ? from : open("to", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int to = c.same_folder ? from
+                           : open("to", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     RecordingSync sync;
     ASSERT_EQ(0, lstat(made.c_str(), &sync.file));
     ASSERT_EQ(0, fstat(from, &sync.from));

@@ -56,7 +56,8 @@ inline std::string ReadFile(const std::string& path) {
 
 inline bool Exists(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+  return std::filesystem::exists(std::filesystem::symlink_status(path,
+                                                                 ignored));
 }
 
 }  // namespace quenby

@@ -7,8 +7,7 @@ namespace quenby {
 
 namespace {
 
-bool ConvertToUtf8(iconv_t converter, std::string_view text,
-                   std::string* out) {
+bool ConvertToUtf8(iconv_t converter, std::string_view text, std::string* out) {
   if (converter == reinterpret_cast<iconv_t>(-1)) return false;
   iconv(converter, nullptr, nullptr, nullptr, nullptr);  // A fresh start.
   // A byte becomes at most three bytes of UTF-8 in these code pages.

@@ -212,8 +212,8 @@ bool ExfatSlots::Unmark() {
 bool ExfatSlots::Move(int from_fd, int to_fd, const std::string& name,
                       bool left_first) {
   (void)left_first;  // One sync writes both folders.
-  if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
-                RENAME_NOREPLACE) != 0)
+  if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(), RENAME_NOREPLACE) !=
+      0)
     return false;
   PutExfatRenameOnStick(sync_, to_fd);
   return true;

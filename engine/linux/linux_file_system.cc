@@ -81,8 +81,8 @@ bool RenameIfFree(const char* from, const char* to) {
   const char* slash = strrchr(to, '/');
   std::string folder = slash ? std::string(to, slash + 1) : std::string(".");
   long name_max = pathconf(folder.c_str(), _PC_NAME_MAX);
-  if (name_max >= 0 && strlen(slash ? slash + 1 : to) >
-                           static_cast<size_t>(name_max))
+  if (name_max >= 0 &&
+      strlen(slash ? slash + 1 : to) > static_cast<size_t>(name_max))
     return false;
   return rename(from, to) == 0;
 }
@@ -124,8 +124,8 @@ bool LinuxFileSystem::IsReadable(const std::string& path) {
   return access(path.c_str(), R_OK) == 0;
 }
 
-std::unique_ptr<InputFile> LinuxFileSystem::OpenPlaylist(
-    const std::string& path) {
+std::unique_ptr<InputFile>
+LinuxFileSystem::OpenPlaylist(const std::string& path) {
   // Non-blocking, so that a FIFO without a writer cannot hang the run.
   off_t size = 0;
   int fd = OpenRegularFile(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC,
@@ -145,8 +145,7 @@ const char* LastPart(const std::string& path) {
 
 }  // namespace
 
-void LinuxFileSystem::Remember(RunFile* file, const std::string& path,
-                               int fd) {
+void LinuxFileSystem::Remember(RunFile* file, const std::string& path, int fd) {
   struct stat info;
   *file = RunFile();
   if (fd < 0 || fstat(fd, &info) != 0) return;
@@ -211,8 +210,8 @@ class LinuxNames : public NameReader {
 bool LinuxFileSystem::Rename(const std::string& from, const std::string& to) {
   LinuxNames names;
   Reading reading;
-  if (!ReadNames(&names, {Reading::kWindows1252, Reading::kShiftJis}, from,
-                 to, &old_path_, &new_path_, &reading))
+  if (!ReadNames(&names, {Reading::kWindows1252, Reading::kShiftJis}, from, to,
+                 &old_path_, &new_path_, &reading))
     return false;
   if (IsOpenFile(old_path_)) return false;
   StickRecord::Folder folder = record_.FolderOf(new_path_);
@@ -222,8 +221,8 @@ bool LinuxFileSystem::Rename(const std::string& from, const std::string& to) {
   return true;
 }
 
-std::unique_ptr<OutputFile> LinuxFileSystem::CreateLog(
-    const std::string& name) {
+std::unique_ptr<OutputFile>
+LinuxFileSystem::CreateLog(const std::string& name) {
   // A link named like the log is not followed: emptying its target would
   // destroy someone's file. A FIFO or device is not a log either.
   int flags = O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;

@@ -34,11 +34,10 @@ class LinuxStickFolder : public StickFolder {
       : fd_(fd), kind_(kind), run_files_(run_files) {}
   ~LinuxStickFolder() override { close(fd_); }
 
-  bool ListNames(
-      const std::function<void(std::string_view name)>& each) override {
-    return ListFolder(fd_, [&each](const dirent& entry) {
-      each(entry.d_name);
-    });
+  bool ListNames(const std::function<void(std::string_view name)>& each)
+      override {
+    return ListFolder(fd_,
+                      [&each](const dirent& entry) { each(entry.d_name); });
   }
 
   std::set<std::string> RunFilesHere() override {
@@ -116,8 +115,7 @@ std::unique_ptr<StickFolder> LinuxStick::Open(const std::string& folder,
 
 void LinuxStick::SyncMedium(uint64_t medium) {
   auto found = media_.find(static_cast<dev_t>(medium));
-  if (found != media_.end() && found->second.fd >= 0)
-    syncfs(found->second.fd);
+  if (found != media_.end() && found->second.fd >= 0) syncfs(found->second.fd);
 }
 
 void LinuxStick::Forget() {

@@ -42,8 +42,7 @@ bool StickSlots::ReadFrom(int64_t from, const std::string& name,
 bool StickSlots::Holds(bool staging, const std::string& name) {
   int fd = staging ? Staging() : folder_;
   struct stat info;
-  return fd >= 0 &&
-         fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+  return fd >= 0 && fstatat(fd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 bool StickSlots::HasStaging() {

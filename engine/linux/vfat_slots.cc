@@ -34,8 +34,9 @@ int SlotsFor(const std::string& long_name) {
 int64_t SectorSize(int fd) {
   struct stat info;
   if (fstat(fd, &info) != 0) return 65536;
-  for (const char* path : {"/sys/dev/block/%u:%u/queue/logical_block_size",
-                           "/sys/dev/block/%u:%u/../queue/logical_block_size"}) {
+  for (const char* path :
+       {"/sys/dev/block/%u:%u/queue/logical_block_size",
+        "/sys/dev/block/%u:%u/../queue/logical_block_size"}) {
     char name[96];
     snprintf(name, sizeof name, path, major(info.st_dev), minor(info.st_dev));
     FILE* file = fopen(name, "re");
@@ -134,8 +135,8 @@ void VfatSlots::PutStagingOnStick() {
 // before the rest of the folder it went to (see MoveOut).
 bool VfatSlots::Move(int from_fd, int to_fd, const std::string& name,
                      bool left_first) {
-  if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(),
-                RENAME_NOREPLACE) != 0)
+  if (renameat2(from_fd, name.c_str(), to_fd, name.c_str(), RENAME_NOREPLACE) !=
+      0)
     return false;
   if (left_first) {
     PutRenameOnStick(sync_, from_fd, to_fd, name,
@@ -158,11 +159,10 @@ bool VfatSlots::MoveOut(const std::string& name) {
   // stick at once, not in part: the folder it leaves comes first then.
   if (sector_ == 0) sector_ = SectorSize(folder_);
   auto old = standing_.find(name);
-  bool apart =
-      old != standing_.end() && staging_at_ >= 0 &&
-      (old->second.start / sector_ > staging_at_ / sector_ ||
-       (old->second.start + 32 * old->second.slots - 1) / sector_ <
-           staging_at_ / sector_);
+  bool apart = old != standing_.end() && staging_at_ >= 0 &&
+               (old->second.start / sector_ > staging_at_ / sector_ ||
+                (old->second.start + 32 * old->second.slots - 1) / sector_ <
+                    staging_at_ / sector_);
   return Move(folder_, staging, name, !apart);
 }
 

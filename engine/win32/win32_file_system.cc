@@ -1,10 +1,10 @@
 #include "win32_file_system.h"
 
+#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <sys/stat.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cctype>
@@ -27,8 +27,9 @@ class CrtInputFile : public InputFile {
     // Only what the file held when it was opened is read, so that a file
     // that grows while we read it (our own log, say) cannot keep us here.
     if (left_ <= 0) return 0;
-    size = static_cast<size_t>(
-        std::min<long long>({static_cast<long long>(size), left_, INT_MAX}));
+    size =
+        static_cast<size_t>(std::min<long long>({static_cast<long long>(size),
+                                                 left_, INT_MAX}));
     int count = _read(fd_, buffer, static_cast<unsigned>(size));
     if (count < 0) return -1;
     left_ -= count;
@@ -72,10 +73,11 @@ bool NamesDevice(const std::string& path) {
   if (end == std::string::npos) end = path.size();
   while (end > start && path[end - 1] == ' ') --end;
   std::string base = path.substr(start, end - start);
-  for (char& c : base) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  for (char& c : base)
+    c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
 
-  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL",
-                                         "CONIN$", "CONOUT$"};
+  static const char* const kDevices[] = {"CON", "PRN",    "AUX",
+                                         "NUL", "CONIN$", "CONOUT$"};
   for (const char* device : kDevices)
     if (base == device) return true;
   return base.size() == 4 &&
@@ -87,8 +89,8 @@ bool Win32FileSystem::IsReadable(const std::string& path) {
   return _access(path.c_str(), 4) != -1;
 }
 
-std::unique_ptr<InputFile> Win32FileSystem::OpenPlaylist(
-    const std::string& path) {
+std::unique_ptr<InputFile>
+Win32FileSystem::OpenPlaylist(const std::string& path) {
   // Binary: the playlist reader drops the carriage return before a line feed
   // itself, and a text-mode read would also stop at the first Ctrl-Z.
   int fd = _open(path.c_str(), _O_RDONLY | _O_BINARY);
@@ -139,8 +141,8 @@ bool ReadAsUtf8(UINT code_page, const std::string& text, std::string* utf8) {
                                   nullptr, nullptr);
   if (count <= 0) return false;
   utf8->resize(static_cast<size_t>(count));
-  return WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &(*utf8)[0],
-                             count, nullptr, nullptr) == count;
+  return WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &(*utf8)[0], count,
+                             nullptr, nullptr) == count;
 }
 
 // Paths are the playlist's bytes in the ANSI code page. The name as
@@ -200,8 +202,8 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
          rename(old_path.c_str(), new_path.c_str()) == 0;
 }
 
-std::unique_ptr<OutputFile> Win32FileSystem::CreateLog(
-    const std::string& name) {
+std::unique_ptr<OutputFile>
+Win32FileSystem::CreateLog(const std::string& name) {
   // Binary, since the log writes its own CR LF line ends.
   int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
                  _S_IREAD | _S_IWRITE);

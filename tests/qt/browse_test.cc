@@ -24,9 +24,9 @@ struct SeenOpenDialog {
   bool warned = false;  // A warning came up and the dialog stayed open.
 };
 
-// Types the full path `name` into the Open dialog's name field and presses Enter, or
-// presses Escape when `name` is empty. A name that the dialog refuses is
-// answered with OK on its warning, then the dialog is cancelled.
+// Types the full path `name` into the Open dialog's name field and presses
+// Enter, or presses Escape when `name` is empty. A name that the dialog refuses
+// is answered with OK on its warning, then the dialog is cancelled.
 ModalWatcher* DriveOpenDialog(const QString& name, SeenOpenDialog* seen) {
   return new ModalWatcher([=](QWidget* window) {
     auto* dialog = qobject_cast<PlaylistFileDialog*>(window);
@@ -42,7 +42,9 @@ ModalWatcher* DriveOpenDialog(const QString& name, SeenOpenDialog* seen) {
       return true;
     }
     ModalWatcher warning([dialog](QWidget* box) {
-      if (qobject_cast<QMessageBox*>(box) == nullptr || box->parentWidget() != dialog) return false;
+      if (qobject_cast<QMessageBox*>(box) == nullptr ||
+          box->parentWidget() != dialog)
+        return false;
       QTest::keyClick(box, Qt::Key_Return);
       return true;
     });
@@ -65,7 +67,10 @@ class BrowseTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { fixture_ = std::make_unique<DialogFixture>(); QVERIFY(fixture_->Ready()); }
+  void init() {
+    fixture_ = std::make_unique<DialogFixture>();
+    QVERIFY(fixture_->Ready());
+  }
   void cleanup() { fixture_.reset(); }
 
   void cancelChangesNothing();
@@ -100,11 +105,16 @@ void BrowseTest::chosenNameFillsField_data() {
   QTest::addColumn<QString>("expected");
   // Both are relative to the test's folder; the full path is typed, since
   // the dialog opens where the last one was left.
-  QTest::newRow("existing playlist") << "list.m3u" << "list.m3u";
-  QTest::newRow("name that does not exist yet") << "new.m3u" << "new.m3u";
-  QTest::newRow("no extension is added") << "plain" << "plain";
-  QTest::newRow("in a subfolder") << "sub/inner.m3u" << "sub/inner.m3u";
-  QTest::newRow("non-ASCII name") << "Müsik ö.m3u" << "Müsik ö.m3u";
+  QTest::newRow("existing playlist") << "list.m3u"
+                                     << "list.m3u";
+  QTest::newRow("name that does not exist yet") << "new.m3u"
+                                                << "new.m3u";
+  QTest::newRow("no extension is added") << "plain"
+                                         << "plain";
+  QTest::newRow("in a subfolder") << "sub/inner.m3u"
+                                  << "sub/inner.m3u";
+  QTest::newRow("non-ASCII name") << "Müsik ö.m3u"
+                                  << "Müsik ö.m3u";
 }
 
 void BrowseTest::chosenNameFillsField() {
@@ -116,7 +126,8 @@ void BrowseTest::chosenNameFillsField() {
 
   SeenOpenDialog seen;
   const QDir dir(QString::fromStdString(fixture_->dir()));
-  std::unique_ptr<ModalWatcher> watcher(DriveOpenDialog(dir.filePath(typed), &seen));
+  std::unique_ptr<ModalWatcher> watcher(DriveOpenDialog(dir.filePath(typed),
+                                                        &seen));
   QTest::mouseClick(fixture_->Button(quenby::kIdBrowse), Qt::LeftButton);
   QVERIFY(watcher->done());
 
@@ -129,7 +140,8 @@ void BrowseTest::nameInMissingFolderIsRefused() {
   fixture_->TypePath(QStringLiteral("kept.m3u"));
   SeenOpenDialog seen;
   const QDir dir(QString::fromStdString(fixture_->dir()));
-  std::unique_ptr<ModalWatcher> watcher(DriveOpenDialog(dir.filePath("nowhere/x.m3u"), &seen));
+  std::unique_ptr<ModalWatcher>
+      watcher(DriveOpenDialog(dir.filePath("nowhere/x.m3u"), &seen));
   QTest::mouseClick(fixture_->Button(quenby::kIdBrowse), Qt::LeftButton);
   QVERIFY(watcher->done());
   QVERIFY(seen.warned);
@@ -145,8 +157,8 @@ void BrowseTest::relativeEntriesResolveBesideTheChosenPlaylist() {
   WriteFile("stick/list.m3u", "Music\\a.mp3\r\nMusic\\gone.mp3\r\n");
   const QDir dir(QString::fromStdString(fixture_->dir()));
   SeenOpenDialog seen;
-  std::unique_ptr<ModalWatcher> watcher(
-      DriveOpenDialog(dir.filePath("stick/list.m3u"), &seen));
+  std::unique_ptr<ModalWatcher>
+      watcher(DriveOpenDialog(dir.filePath("stick/list.m3u"), &seen));
   QTest::mouseClick(fixture_->Button(quenby::kIdBrowse), Qt::LeftButton);
   QVERIFY(watcher->done());
   QCOMPARE(QDir::currentPath(), dir.filePath("stick"));

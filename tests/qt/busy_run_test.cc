@@ -24,7 +24,9 @@ class BlockingFileSystem : public quenby::MemoryFileSystem {
     waiting = false;
     return MemoryFileSystem::Rename(from, to);
   }
-  void Release() { if (released_.available() == 0) released_.release(); }
+  void Release() {
+    if (released_.available() == 0) released_.release();
+  }
   std::atomic<bool> waiting{false};
 
  private:
@@ -63,12 +65,14 @@ struct WindowCounter {
 };
 
 // Through the window, as the window system delivers a click.
-void ClickAt(CQuenbyDlg* dialog, QWidget* control, Qt::MouseButton button = Qt::LeftButton) {
+void ClickAt(CQuenbyDlg* dialog, QWidget* control,
+             Qt::MouseButton button = Qt::LeftButton) {
   QTest::mouseClick(dialog->windowHandle(), button, {},
                     control->mapTo(dialog, control->rect().center()));
 }
 
-void Key(CQuenbyDlg* dialog, Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+void Key(CQuenbyDlg* dialog, Qt::Key key,
+         Qt::KeyboardModifiers modifiers = {}) {
   QTest::keyClick(dialog->windowHandle(), key, modifiers);
 }
 
@@ -79,23 +83,35 @@ struct Input {
 
 // Each would change the dialog, end it or open a window, were it taken.
 const Input kInputs[] = {
-    {"click Run", [](DialogFixture* f) { ClickAt(f->dialog(), f->Button(quenby::kIdRun)); }},
+    {"click Run",
+     [](DialogFixture* f) { ClickAt(f->dialog(), f->Button(quenby::kIdRun)); }},
     {"click Browse",
-     [](DialogFixture* f) { ClickAt(f->dialog(), f->Button(quenby::kIdBrowse)); }},
-    {"click Exit", [](DialogFixture* f) { ClickAt(f->dialog(), f->Button(quenby::kIdExit)); }},
+     [](DialogFixture* f) {
+       ClickAt(f->dialog(), f->Button(quenby::kIdBrowse));
+     }},
+    {"click Exit",
+     [](DialogFixture* f) {
+       ClickAt(f->dialog(), f->Button(quenby::kIdExit));
+     }},
     {"click the other mode",
-     [](DialogFixture* f) { ClickAt(f->dialog(), f->Button(quenby::kIdRestoreMode)); }},
-    {"type in the field", [](DialogFixture* f) { Key(f->dialog(), Qt::Key_X); }},
+     [](DialogFixture* f) {
+       ClickAt(f->dialog(), f->Button(quenby::kIdRestoreMode));
+     }},
+    {"type in the field",
+     [](DialogFixture* f) { Key(f->dialog(), Qt::Key_X); }},
     {"Enter", [](DialogFixture* f) { Key(f->dialog(), Qt::Key_Return); }},
     {"Escape", [](DialogFixture* f) { Key(f->dialog(), Qt::Key_Escape); }},
     {"Tab", [](DialogFixture* f) { Key(f->dialog(), Qt::Key_Tab); }},
     {"Menu key", [](DialogFixture* f) { Key(f->dialog(), Qt::Key_Menu); }},
-    {"right-click", [](DialogFixture* f) {
+    {"right-click",
+     [](DialogFixture* f) {
        QTest::mouseClick(f->dialog()->windowHandle(), Qt::RightButton, {},
-                         QPoint(f->dialog()->width() / 2, f->dialog()->height() - 5));
+                         QPoint(f->dialog()->width() / 2,
+                                f->dialog()->height() - 5));
      }},
     {"close event", [](DialogFixture* f) { f->dialog()->close(); }},
-    {"close box", [](DialogFixture* f) { f->dialog()->windowHandle()->close(); }},
+    {"close box",
+     [](DialogFixture* f) { f->dialog()->windowHandle()->close(); }},
 };
 
 }  // namespace
@@ -188,7 +204,8 @@ void BusyRunTest::aliveWhileRunWorks() {
 
 void BusyRunTest::inputIgnored_data() {
   QTest::addColumn<int>("input");
-  for (int i = 0; i < int(std::size(kInputs)); ++i) QTest::newRow(kInputs[i].name) << i;
+  for (int i = 0; i < int(std::size(kInputs)); ++i)
+    QTest::newRow(kInputs[i].name) << i;
 }
 
 void BusyRunTest::inputIgnored() {

@@ -19,7 +19,8 @@
 class DialogFixture {
  public:
   // Runs go through `fs` when given, else to the disk.
-  explicit DialogFixture(quenby::FileSystem* fs = nullptr) : dialog_(new CQuenbyDlg(nullptr, fs)) {
+  explicit DialogFixture(quenby::FileSystem* fs = nullptr)
+      : dialog_(new CQuenbyDlg(nullptr, fs)) {
     quenby::PlaylistPath.clear();
     dialog_->show();
     dialog_->activateWindow();
@@ -35,7 +36,8 @@ class DialogFixture {
     return qobject_cast<QAbstractButton*>(DialogItem(dialog_.get(), id));
   }
   QLineEdit* PathField() {
-    return qobject_cast<QLineEdit*>(DialogItem(dialog_.get(), quenby::kIdPathField));
+    return qobject_cast<QLineEdit*>(DialogItem(dialog_.get(),
+                                               quenby::kIdPathField));
   }
 
   // Types `path` into the emptied path field, as a user would.

@@ -19,28 +19,35 @@ namespace {
 // Fails unless every text of `dialog` fits its control and every control
 // lies inside the dialog.
 void CheckNothingClipped(QWidget* dialog) {
-  for (QWidget* control : dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+  for (QWidget* control :
+       dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     if (control->isWindow()) continue;
-    const QByteArray name = control->metaObject()->className() + QByteArray(" ") +
-                            DialogItemText(dialog, control->property("dialogItemId").toInt())
-                                .toUtf8();
+    const QByteArray name =
+        control->metaObject()->className() + QByteArray(" ") +
+        DialogItemText(dialog, control->property("dialogItemId").toInt())
+            .toUtf8();
     QVERIFY2(dialog->rect().contains(control->geometry()), name);
     const QFontMetrics metrics(control->font());
     QVERIFY2(metrics.height() <= control->height(), name);
     if (auto* label = qobject_cast<QLabel*>(control)) {
-      QVERIFY2(label->sizeHint().width() <= label->width(), label->text().toUtf8());
+      QVERIFY2(label->sizeHint().width() <= label->width(),
+               label->text().toUtf8());
     } else if (auto* radio = qobject_cast<QRadioButton*>(control)) {
-      QVERIFY2(radio->sizeHint().width() <= radio->width(), radio->text().toUtf8());
+      QVERIFY2(radio->sizeHint().width() <= radio->width(),
+               radio->text().toUtf8());
     } else if (auto* button = qobject_cast<QPushButton*>(control)) {
-      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
-      QVERIFY2(metrics.horizontalAdvance(button->text()) + margin <= button->width(),
+      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin,
+                                                      nullptr, button);
+      QVERIFY2(metrics.horizontalAdvance(button->text()) + margin <=
+                   button->width(),
                button->text().toUtf8());
     }
   }
 }
 
 QString AccessibleName(QWidget* widget) {
-  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+  QAccessibleInterface* accessible =
+      QAccessible::queryAccessibleInterface(widget);
   return accessible ? accessible->text(QAccessible::Name) : QString();
 }
 
@@ -48,9 +55,11 @@ QString AccessibleName(QWidget* widget) {
 QStringList AccessibleTexts(QAccessibleInterface* root) {
   QStringList texts;
   if (root == nullptr) return texts;
-  for (QAccessible::Text kind : {QAccessible::Name, QAccessible::Description, QAccessible::Value})
+  for (QAccessible::Text kind :
+       {QAccessible::Name, QAccessible::Description, QAccessible::Value})
     texts << root->text(kind);
-  for (int i = 0; i < root->childCount(); ++i) texts << AccessibleTexts(root->child(i));
+  for (int i = 0; i < root->childCount(); ++i)
+    texts << AccessibleTexts(root->child(i));
   return texts;
 }
 
@@ -63,7 +72,8 @@ struct SeenAbout {
   bool ok_has_focus = false;
 };
 
-ModalWatcher* WatchAbout(SeenAbout* seen, Qt::Key key, const QString& screenshot = QString()) {
+ModalWatcher* WatchAbout(SeenAbout* seen, Qt::Key key,
+                         const QString& screenshot = QString()) {
   return new ModalWatcher([=](QWidget* window) {
     // Keys go where the focus is, so wait until the box has it.
     auto* about = qobject_cast<CAboutDlg*>(window);
@@ -87,7 +97,10 @@ class DialogTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { fixture_ = std::make_unique<DialogFixture>(); QVERIFY(fixture_->Ready()); }
+  void init() {
+    fixture_ = std::make_unique<DialogFixture>();
+    QVERIFY(fixture_->Ready());
+  }
   void cleanup() { fixture_.reset(); }
 
   void startState();
@@ -116,7 +129,8 @@ class DialogTest : public QObject {
 };
 
 void DialogTest::startState() {
-  QCOMPARE(dialog()->windowTitle(), QStringLiteral("Quenby Playlist Maker 2.0"));
+  QCOMPARE(dialog()->windowTitle(),
+           QStringLiteral("Quenby Playlist Maker 2.0"));
   QCOMPARE(QApplication::focusWidget(), DialogItem(dialog(), quenby::kIdExit));
   QVERIFY(fixture_->PathField()->text().isEmpty());
   QVERIFY(quenby::PlaylistPath.empty());
@@ -124,7 +138,8 @@ void DialogTest::startState() {
   QVERIFY(!fixture_->Button(quenby::kIdRestoreMode)->isChecked());
   QVERIFY(DialogItem(dialog(), 1) == nullptr);
   for (QPushButton* button : dialog()->findChildren<QPushButton*>())
-    QVERIFY2(!button->isDefault() && !button->autoDefault(), button->text().toUtf8());
+    QVERIFY2(!button->isDefault() && !button->autoDefault(),
+             button->text().toUtf8());
 }
 
 void DialogTest::fixedFrameAndIcon() {
@@ -136,7 +151,8 @@ void DialogTest::fixedFrameAndIcon() {
   QCOMPARE(dialog()->minimumSize(), dialog()->maximumSize());
   const Qt::WindowFlags flags = dialog()->windowFlags();
   QVERIFY(flags & Qt::WindowCloseButtonHint);
-  QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+  QVERIFY(!(flags &
+            (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
   QCOMPARE(dialog()->windowType(), Qt::Window);
 
   const QList<QSize> sizes = dialog()->windowIcon().availableSizes();
@@ -151,7 +167,8 @@ void DialogTest::nothingClipped() {
 }
 
 void DialogTest::tabOrder() {
-  const int order[] = {quenby::kIdRun, quenby::kIdBrowse, quenby::kIdPathField, quenby::kIdExit};
+  const int order[] = {quenby::kIdRun, quenby::kIdBrowse, quenby::kIdPathField,
+                       quenby::kIdExit};
   for (int id : order) {
     QTest::keyClick(dialog()->windowHandle(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), DialogItem(dialog(), id));
@@ -165,7 +182,8 @@ void DialogTest::endingKeys_data() {
   QTest::newRow("Exit button") << "exit" << int{QDialog::Rejected};
   QTest::newRow("close box") << "close" << int{QDialog::Rejected};
   QTest::newRow("Enter in path field") << "enter" << int{QDialog::Accepted};
-  QTest::newRow("keypad Enter in path field") << "keypad" << int{QDialog::Accepted};
+  QTest::newRow("keypad Enter in path field")
+      << "keypad" << int{QDialog::Accepted};
 }
 
 void DialogTest::endingKeys() {
@@ -180,7 +198,8 @@ void DialogTest::endingKeys() {
     dialog()->close();
   } else {
     fixture_->PathField()->setFocus();
-    QTest::keyClick(dialog()->windowHandle(), how == "enter" ? Qt::Key_Return : Qt::Key_Enter,
+    QTest::keyClick(dialog()->windowHandle(),
+                    how == "enter" ? Qt::Key_Return : Qt::Key_Enter,
                     how == "enter" ? Qt::NoModifier : Qt::KeypadModifier);
   }
   QVERIFY(!dialog()->isVisible());
@@ -245,7 +264,8 @@ void DialogTest::windowMenuOpens() {
   QWindow* window = dialog()->windowHandle();
   if (how == "mouse") {
     // Below the Browse button, where there is no control.
-    QTest::mouseClick(window, Qt::RightButton, {}, QPoint(dialog()->width() / 2, dialog()->height() - 5));
+    QTest::mouseClick(window, Qt::RightButton, {},
+                      QPoint(dialog()->width() / 2, dialog()->height() - 5));
   } else if (how == "shift-f10") {
     QTest::keyClick(window, Qt::Key_F10, Qt::ShiftModifier);
   } else {
@@ -333,10 +353,13 @@ void DialogTest::droppedFileIsRefused() {
 }
 
 void DialogTest::accessibleNames() {
-  const int ids[] = {quenby::kIdExit, quenby::kIdRun, quenby::kIdBrowse, quenby::kIdNumberMode,
-                     quenby::kIdRestoreMode};
-  for (int id : ids) QCOMPARE(AccessibleName(DialogItem(dialog(), id)), DialogItemText(dialog(), id));
-  QCOMPARE(AccessibleName(fixture_->PathField()), QStringLiteral("Playlist Path:"));
+  const int ids[] = {quenby::kIdExit, quenby::kIdRun, quenby::kIdBrowse,
+                     quenby::kIdNumberMode, quenby::kIdRestoreMode};
+  for (int id : ids)
+    QCOMPARE(AccessibleName(DialogItem(dialog(), id)),
+             DialogItemText(dialog(), id));
+  QCOMPARE(AccessibleName(fixture_->PathField()),
+           QStringLiteral("Playlist Path:"));
 }
 
 void DialogTest::messageBoxIsAccessible() {
@@ -350,7 +373,8 @@ void DialogTest::messageBoxIsAccessible() {
   });
   QTest::mouseClick(fixture_->Button(quenby::kIdRun), Qt::LeftButton);
   QTRY_VERIFY(watcher.done());
-  QVERIFY2(texts.contains(QString(quenby::kMessageNotReadable)), texts.join('|').toUtf8());
+  QVERIFY2(texts.contains(QString(quenby::kMessageNotReadable)),
+           texts.join('|').toUtf8());
 }
 
 void DialogTest::screenshots() {
@@ -361,7 +385,8 @@ void DialogTest::screenshots() {
   QVERIFY(dialog()->grab().save(dir + "/main_dialog.png"));
 
   SeenAbout seen;
-  std::unique_ptr<ModalWatcher> about(WatchAbout(&seen, Qt::Key_Return, dir + "/about_box.png"));
+  std::unique_ptr<ModalWatcher> about(WatchAbout(&seen, Qt::Key_Return,
+                                                 dir + "/about_box.png"));
   dialog()->OnSysCommand(kIdmAboutBox);
   QVERIFY(about->done());
   QVERIFY(QFile::exists(dir + "/about_box.png"));

@@ -20,7 +20,8 @@
 // returns true; from then on the watcher does nothing.
 class ModalWatcher {
  public:
-  explicit ModalWatcher(std::function<bool(QWidget*)> handler) : handler_(std::move(handler)) {
+  explicit ModalWatcher(std::function<bool(QWidget*)> handler)
+      : handler_(std::move(handler)) {
     timer_.setInterval(5);
     timer_.callOnTimeout([this] {
       QWidget* window = QApplication::activePopupWidget();
@@ -64,7 +65,8 @@ struct SeenMessage {
 // box that the click brings up, after calling `while_shown`; returns once
 // the run it ended is over.
 inline SeenMessage ClickForMessage(QAbstractButton* button,
-                                   const std::function<void()>& while_shown = {}) {
+                                   const std::function<void()>& while_shown =
+                                       {}) {
   SeenMessage seen;
   ModalWatcher watcher([&](QWidget* window) {
     auto* box = qobject_cast<QMessageBox*>(window);
@@ -83,7 +85,9 @@ inline SeenMessage ClickForMessage(QAbstractButton* button,
   QTest::mouseClick(button, Qt::LeftButton);
   auto* dialog = qobject_cast<CQuenbyDlg*>(button->window());
   // A box that never comes shows as not shown.
-  (void)QTest::qWaitFor([&] { return watcher.done() && !(dialog && dialog->IsRunning()); }, 30000);
+  (void)QTest::qWaitFor(
+      [&] { return watcher.done() && !(dialog && dialog->IsRunning()); },
+      30000);
   return seen;
 }
 

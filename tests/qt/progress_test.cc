@@ -55,7 +55,8 @@ class ProgressTest : public QObject {
 void ProgressTest::init() {
   fs_ = quenby::MemoryFileSystem();
   std::string playlist;
-  for (int i = 0; i < 5000; ++i) playlist += "music\\" + std::to_string(i) + ".mp3\n";
+  for (int i = 0; i < 5000; ++i)
+    playlist += "music\\" + std::to_string(i) + ".mp3\n";
   fs_.files["list.m3u"] = playlist;
   fs_.rename_does_nothing = true;
   fs_.record_renames = false;
@@ -64,18 +65,22 @@ void ProgressTest::init() {
 }
 
 void ProgressTest::riseAndClearOnBus() {
-  if (!QDBusConnection::sessionBus().isConnected()) QSKIP("needs a session bus");
+  if (!QDBusConnection::sessionBus().isConnected())
+    QSKIP("needs a session bus");
   // A connection of its own, as a dock would listen.
   QDBusConnection dock =
-      QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("dock"));
-  QVERIFY(dock.connect(QString(), QString(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
+      QDBusConnection::connectToBus(QDBusConnection::SessionBus,
+                                    QStringLiteral("dock"));
+  QVERIFY(dock.connect(QString(), QString(),
+                       QStringLiteral("com.canonical.Unity.LauncherEntry"),
                        QStringLiteral("Update"), this,
                        SLOT(OnUpdate(QString, QVariantMap))));
 
   bool cleared_while_box_up = false;
   const QString message = Run([&] {
     cleared_while_box_up = QTest::qWaitFor(
-        [this] { return !updates_.empty() && !updates_.back().visible; }, 10000);
+        [this] { return !updates_.empty() && !updates_.back().visible; },
+        10000);
   });
   QCOMPARE(message, QString(quenby::kMessageSuccess));
   QVERIFY(cleared_while_box_up);
@@ -96,7 +101,8 @@ void ProgressTest::riseAndClearOnBus() {
 
 void ProgressTest::quietWithoutBus() {
   QTest::failOnWarning(QRegularExpression(QStringLiteral("(?i)d-?bus")));
-  if (QDBusConnection::sessionBus().isConnected()) QSKIP("needs no session bus");
+  if (QDBusConnection::sessionBus().isConnected())
+    QSKIP("needs no session bus");
   QCOMPARE(Run(), QString(quenby::kMessageSuccess));
 }
 

@@ -16,7 +16,10 @@ class RunTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void init() { fixture_ = std::make_unique<DialogFixture>(); QVERIFY(fixture_->Ready()); }
+  void init() {
+    fixture_ = std::make_unique<DialogFixture>();
+    QVERIFY(fixture_->Ready());
+  }
   void cleanup() { fixture_.reset(); }
 
   void outcomes_data();
@@ -36,18 +39,22 @@ void RunTest::outcomes_data() {
 
   // The playlist in each case is list.m3u, naming music\a.mp3 (there) and
   // music\gone.mp3 (not there).
-  QTest::newRow("empty path") << "" << 0 << quenby::kMessageNotReadable << true << 1;
+  QTest::newRow("empty path")
+      << "" << 0 << quenby::kMessageNotReadable << true << 1;
   QTest::newRow("missing path checked before mode")
       << "nothing.m3u" << 0 << quenby::kMessageNotReadable << true << 1;
-  QTest::newRow("no mode") << "ok.m3u" << 0 << quenby::kMessageNoMode << true << 1;
+  QTest::newRow("no mode") << "ok.m3u" << 0 << quenby::kMessageNoMode << true
+                           << 1;
   QTest::newRow("a folder is no playlist")
-      << "music" << int{quenby::kIdNumberMode} << quenby::kMessageCannotOpen << true << 1;
-  QTest::newRow("success") << "ok.m3u" << int{quenby::kIdNumberMode} << quenby::kMessageSuccess
-                           << false << 0;
-  QTest::newRow("failure")
-      << "bad.m3u" << int{quenby::kIdNumberMode} << quenby::kMessageFailures << true << 4;
+      << "music" << int{quenby::kIdNumberMode} << quenby::kMessageCannotOpen
+      << true << 1;
+  QTest::newRow("success") << "ok.m3u" << int{quenby::kIdNumberMode}
+                           << quenby::kMessageSuccess << false << 0;
+  QTest::newRow("failure") << "bad.m3u" << int{quenby::kIdNumberMode}
+                           << quenby::kMessageFailures << true << 4;
   QTest::newRow("restore of unnumbered files fails")
-      << "ok.m3u" << int{quenby::kIdRestoreMode} << quenby::kMessageFailures << true << 4;
+      << "ok.m3u" << int{quenby::kIdRestoreMode} << quenby::kMessageFailures
+      << true << 4;
 }
 
 void RunTest::outcomes() {

@@ -46,7 +46,8 @@ void StartupTest::noDisplay_data() {
   // Were Qt's own options read, these would start the dialog elsewhere or
   // print help instead.
   QTest::newRow("Qt platform option") << QStringList{"-platform", "offscreen"};
-  QTest::newRow("help and files") << QStringList{"--help", "list.m3u", "-style", "fusion"};
+  QTest::newRow("help and files")
+      << QStringList{"--help", "list.m3u", "-style", "fusion"};
 }
 
 void StartupTest::noDisplay() {

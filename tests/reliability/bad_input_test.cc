@@ -60,7 +60,7 @@ std::string Bytes(const char (&text)[size]) {
 struct Case {
   std::string name;
   std::string list;
-  std::vector<std::string> files;  // Playlist names of the files made.
+  std::vector<std::string> files;   // Playlist names of the files made.
   std::vector<std::string> logged;  // Failure lines the numbering must log.
 };
 
@@ -205,19 +205,16 @@ TEST_F(BadInputTest, PlaylistsThatAreNoPlaylistAreTurnedAway) {
   address.sun_family = AF_UNIX;
   std::string socket_path = dir.path() + "/socket";
   socket_path.copy(address.sun_path, sizeof address.sun_path - 1);
-  ASSERT_EQ(0, bind(sock, reinterpret_cast<sockaddr*>(&address),
-                    sizeof address));
+  ASSERT_EQ(0,
+            bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address));
   WriteFile(kList, "G\\a\n");
   struct Case {
     const char* path;
     const char* message;
   } cases[] = {
-      {"dangling", kMessageNotReadable},
-      {"list.m3u ", kMessageNotReadable},
-      {"\"list.m3u\"", kMessageNotReadable},
-      {"zero link", kMessageCannotOpen},
-      {"/dev/null", kMessageCannotOpen},
-      {"socket", kMessageCannotOpen},
+      {"dangling", kMessageNotReadable},     {"list.m3u ", kMessageNotReadable},
+      {"\"list.m3u\"", kMessageNotReadable}, {"zero link", kMessageCannotOpen},
+      {"/dev/null", kMessageCannotOpen},     {"socket", kMessageCannotOpen},
       {"/proc/self", kMessageCannotOpen},
   };
   for (const Case& c : cases) {

@@ -4,9 +4,9 @@
 // the log holds whole lines only, and a removal run brings every numbered
 // name back and logs each entry that it could not restore.
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "fake_dialog.h"
-#include "fat_order.h"
 #include "fat_mount.h"
+#include "fat_order.h"
 #include "linux_file_system.h"
 #include "temp_dir.h"
 

@@ -31,11 +31,16 @@ std::string FailureLine(int entry, const std::string& from,
 enum class Kind { kMissing, kExists, kRefused, kInvalidPath, kMediaGone };
 const char* KindName(Kind kind) {
   switch (kind) {
-    case Kind::kMissing: return "missing";
-    case Kind::kExists: return "exists";
-    case Kind::kRefused: return "access refused";
-    case Kind::kInvalidPath: return "invalid path";
-    case Kind::kMediaGone: return "media gone";
+    case Kind::kMissing:
+      return "missing";
+    case Kind::kExists:
+      return "exists";
+    case Kind::kRefused:
+      return "access refused";
+    case Kind::kInvalidPath:
+      return "invalid path";
+    case Kind::kMediaGone:
+      return "media gone";
   }
   return "";
 }
@@ -47,8 +52,8 @@ class FaultTest : public ::testing::Test {
   // Runs and holds the outcome against the model as well as against what
   // each test states by hand.
   void Run(int mode, const model::Faults& faults = {}) {
-    model::Outcome expected =
-        model::Run(kList, mode, fs.files, faults, kHeader);
+    model::Outcome expected = model::Run(kList, mode, fs.files, faults,
+                                         kHeader);
     std::multiset<std::string> before = model::Contents(fs.files);
     faults.ApplyTo(&fs);
     dialog.path = kList;
@@ -95,11 +100,21 @@ TEST_F(FaultTest, EachRenameFailureKindAtEachPlaceInBothModes) {
 
         model::Faults faults;
         switch (kind) {
-          case Kind::kMissing: fs.files.erase(from); break;
-          case Kind::kExists: fs.files[to] = "in the way"; break;
-          case Kind::kRefused: faults.rename_refused = {from}; break;
-          case Kind::kInvalidPath: faults.invalid_name_bytes = "?*"; break;
-          case Kind::kMediaGone: faults.renames_allowed = at - 1; break;
+          case Kind::kMissing:
+            fs.files.erase(from);
+            break;
+          case Kind::kExists:
+            fs.files[to] = "in the way";
+            break;
+          case Kind::kRefused:
+            faults.rename_refused = {from};
+            break;
+          case Kind::kInvalidPath:
+            faults.invalid_name_bytes = "?*";
+            break;
+          case Kind::kMediaGone:
+            faults.renames_allowed = at - 1;
+            break;
         }
         Run(mode, faults);
 
@@ -198,8 +213,8 @@ TEST_F(FaultTest, AReadErrorEndsTheLoopAsAFailureWhereverItFalls) {
   struct Case {
     long at;
     int read;  // Entries read whole before the error.
-  } cases[] = {{0, 0}, {5, 0}, {9, 0}, {15, 0}, {21, 1}, {22, 1}, {35, 2},
-               {47, 3}, {57, 4}};
+  } cases[] = {{0, 0},  {5, 0},  {9, 0},  {15, 0}, {21, 1},
+               {22, 1}, {35, 2}, {47, 3}, {57, 4}};
   for (const Case& c : cases) {
     SCOPED_TRACE("error at byte " + std::to_string(c.at));
     for (int mode : {kIdNumberMode, kIdRestoreMode}) {
@@ -230,8 +245,9 @@ TEST_F(FaultTest, AReadErrorEndsTheLoopAsAFailureWhereverItFalls) {
 TEST_F(FaultTest, FaultsTogetherStillLoseNothing) {
   // Everything at once in one numbering run, then a clean removal: only the
   // entries the faults hit stay as they were, and each is logged.
-  fs.files[kList] = "C:\\M\\a.mp3\nC:\\M\\b?.mp3\nC:\\M\\c.mp3\nC:\\M\\d.mp3\n"
-                    "C:\\M\\e.mp3\nC:\\M\\f.mp3\n";
+  fs.files[kList] =
+      "C:\\M\\a.mp3\nC:\\M\\b?.mp3\nC:\\M\\c.mp3\nC:\\M\\d.mp3\n"
+      "C:\\M\\e.mp3\nC:\\M\\f.mp3\n";
   for (const char* name : {"a.mp3", "b?.mp3", "c.mp3", "e.mp3", "f.mp3"})
     fs.files[Plain(name)] = name;
   fs.files["C:\\M\\000005e.mp3"] = "in the way";

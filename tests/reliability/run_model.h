@@ -5,8 +5,8 @@
 #ifndef QUENBY_TESTS_RELIABILITY_RUN_MODEL_H_
 #define QUENBY_TESTS_RELIABILITY_RUN_MODEL_H_
 
-#include <cstdint>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -46,8 +46,8 @@ struct Faults {
 };
 
 struct Line {
-  std::string text;  // At most 999 bytes.
-  bool cut = false;  // The line was longer and this is its start.
+  std::string text;        // At most 999 bytes.
+  bool cut = false;        // The line was longer and this is its start.
   bool malformed = false;  // A UTF-16 line with a broken sequence, as '?'.
 };
 
@@ -123,9 +123,9 @@ inline std::vector<Line> Lines(const std::string& bytes, long read_error_at,
     data = Utf16ToUtf8(data.substr(2), data[0] == '\xfe', !error);
   }
   char end_byte = data.find('\n') == std::string::npos &&
-                         data.find('\r') != std::string::npos
-                     ? '\r'
-                     : '\n';
+                          data.find('\r') != std::string::npos
+                      ? '\r'
+                      : '\n';
 
   std::vector<Line> lines;
   size_t pos = 0;
@@ -189,7 +189,7 @@ inline bool Renamable(const Line& line, const std::string& numbered) {
 
 struct Outcome {
   std::vector<std::pair<std::string, std::string>> renames;  // Asked for.
-  std::map<std::string, std::string> files;                 // Afterwards.
+  std::map<std::string, std::string> files;                  // Afterwards.
   std::string message;
   uint32_t entry_number = 0;
   int failures = 0;
@@ -201,8 +201,8 @@ inline Outcome Run(const std::string& list, int mode,
                    const Faults& faults, const std::string& header) {
   Outcome out;
   bool read_error = false;
-  std::vector<Line> lines =
-      Lines(files.at(list), faults.read_error_at, &read_error);
+  std::vector<Line> lines = Lines(files.at(list), faults.read_error_at,
+                                  &read_error);
 
   std::vector<std::string> writes = {header + "\r\n"};
   long calls = 0;
@@ -238,9 +238,8 @@ inline Outcome Run(const std::string& list, int mode,
     }
     if (!renamed) {
       ++out.failures;
-      writes.push_back("Playlist #" + std::to_string(out.entry_number) +
-                       ": " + from + " could not be renamed to " + to +
-                       "\r\n");
+      writes.push_back("Playlist #" + std::to_string(out.entry_number) + ": " +
+                       from + " could not be renamed to " + to + "\r\n");
     }
   }
   if (read_error) {
@@ -265,8 +264,8 @@ inline Outcome Run(const std::string& list, int mode,
 }
 
 // The contents of all files but the log, sorted: what must never be lost.
-inline std::multiset<std::string> Contents(
-    const std::map<std::string, std::string>& files) {
+inline std::multiset<std::string>
+Contents(const std::map<std::string, std::string>& files) {
   std::multiset<std::string> contents;
   for (const auto& file : files)
     if (file.first != "output.txt") contents.insert(file.second);

@@ -85,8 +85,8 @@ bool MemoryFileSystem::IsReadable(const std::string& path) {
   return files.count(path) != 0 && unreadable.count(path) == 0;
 }
 
-std::unique_ptr<InputFile> MemoryFileSystem::OpenPlaylist(
-    const std::string& path) {
+std::unique_ptr<InputFile>
+MemoryFileSystem::OpenPlaylist(const std::string& path) {
   auto file = files.find(path);
   if (file == files.end() || unopenable.count(path) != 0) return nullptr;
   return std::make_unique<MemoryInputFile>(this, path, file->second,
@@ -130,8 +130,8 @@ void MemoryFileSystem::RenamesDone() {
   unplaced_when_done.clear();
 }
 
-std::unique_ptr<OutputFile> MemoryFileSystem::CreateLog(
-    const std::string& name) {
+std::unique_ptr<OutputFile>
+MemoryFileSystem::CreateLog(const std::string& name) {
   if (log_refused) return nullptr;
   files[name].clear();
   return std::make_unique<MemoryOutputFile>(this, name);

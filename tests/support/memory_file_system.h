@@ -51,8 +51,7 @@ class MemoryFileSystem : public FileSystem {
   // Files the file system could not put back, handed to the run at its
   // next look; those of `unplaced_when_done` join them when the renames
   // are done, as an order step's would.
-  std::vector<std::pair<std::string, std::string>> unplaced,
-      unplaced_when_done;
+  std::vector<std::pair<std::string, std::string>> unplaced, unplaced_when_done;
 
   // The names of the playlists and logs open now. Like Windows, this file
   // system renames no open file.

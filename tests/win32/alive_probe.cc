@@ -50,14 +50,16 @@ int main(int argc, char** argv) {
     if (!box && spent < 100) Sleep(100 - spent);
   }
   DWORD run_ms = GetTickCount() - start;
-  if (box) PostMessageA(FindWindowExA(box, nullptr, "Button", nullptr),
-                        BM_CLICK, 0, 0);
+  if (box)
+    PostMessageA(FindWindowExA(box, nullptr, "Button", nullptr), BM_CLICK, 0,
+                 0);
 
-  printf("%d failing entries: run until its message box %.1f s; %d WM_NULL "
-         "probes, longest wait %.1f ms, %d not answered within %lu ms; "
-         "IsHungAppWindow %s\n",
-         entries, run_ms / 1000.0, seen.probes, seen.longest_ms, seen.late,
-         kLimitMs, seen.hung ? "true at least once" : "never true");
+  printf(
+      "%d failing entries: run until its message box %.1f s; %d WM_NULL "
+      "probes, longest wait %.1f ms, %d not answered within %lu ms; "
+      "IsHungAppWindow %s\n",
+      entries, run_ms / 1000.0, seen.probes, seen.longest_ms, seen.late,
+      kLimitMs, seen.hung ? "true at least once" : "never true");
 
   // Exit, once the run's thread lets the dialog take input again.
   for (DWORD waited = 0; !IsWindowEnabled(dialog) && waited < kPatience;

@@ -79,12 +79,11 @@ inline HWND WaitForDialog(DWORD process, HWND owner, const std::string& title) {
 // that it must ignore; returns its main dialog, or null.
 inline HWND StartQuenby(const std::string& folder,
                         PROCESS_INFORMATION* process) {
-  std::string command =
-      "\"" + BuildFolder() + "\\Quenby.exe\" ignored.m3u /x";
+  std::string command = "\"" + BuildFolder() + "\\Quenby.exe\" ignored.m3u /x";
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0,
-                      nullptr, folder.c_str(), &startup, process))
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.c_str(), &startup, process))
     return nullptr;
   WaitForInputIdle(process->hProcess, kPatience);
   return WaitForDialog(process->dwProcessId, nullptr, kTitle);

@@ -11,12 +11,12 @@ TEST(ProgressPacerTest, LetsAReportThroughAtMostEveryHundredMilliseconds) {
     bool due;
   };
   const Step steps[] = {
-      {5000, false, true},  {5099, false, false},  // the first at once
-      {5100, false, true},  {5150, false, false},
+      {5000, false, true},        {5099, false, false},  // the first at once
+      {5100, false, true},        {5150, false, false},
       {5250, false, true},  // counted from the last one shown
       {5260, true, true},   // a new run's first at once too
       {0xFFFFFFC0u, false, true}, {0x10, false, false},  // wrapped: 80 ms
-      {0x30, false, true},                                // 112 ms
+      {0x30, false, true},                               // 112 ms
   };
   ProgressPacer pacer;
   for (const Step& step : steps) {

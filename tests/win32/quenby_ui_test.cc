@@ -1,8 +1,8 @@
 // Drives Quenby.exe from outside, as a user would: finds its dialog by the
 // title, types, clicks and presses keys through window messages, reads the
 // message box that the dialog owns and checks the files on disk.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <string.h>
 
@@ -156,7 +156,9 @@ class QuenbyUiTest : public ::testing::Test {
 
   void ShootBothDialogs(const std::string& name);
 
-  std::string Path(const std::string& name) { return dir_.path() + "\\" + name; }
+  std::string Path(const std::string& name) {
+    return dir_.path() + "\\" + name;
+  }
 
   TempDir dir_;
   PROCESS_INFORMATION process_ = {};
@@ -194,7 +196,8 @@ TEST_F(QuenbyUiTest, TheControlsAreThoseOfTheTemplateInTabOrder) {
   for (const Expected& want : expected) {
     ASSERT_NE(nullptr, child) << want.text;
     LONG style = GetWindowLongA(child, GWL_STYLE);
-    EXPECT_EQ(want.id, static_cast<int>(static_cast<short>(GetDlgCtrlID(child))));
+    EXPECT_EQ(want.id,
+              static_cast<int>(static_cast<short>(GetDlgCtrlID(child))));
     EXPECT_EQ(want.kind, ClassName(child));
     EXPECT_EQ(want.text, WindowText(child));
     EXPECT_EQ(want.style_bits, style & want.style_bits) << want.text;
@@ -264,7 +267,8 @@ TEST_F(QuenbyUiTest, NumbersAndRestoresThenKeepsPathAndMode) {
   EXPECT_FALSE(Exists(Path("output.txt")));
   // The run leaves the path field and the mode buttons as they were.
   EXPECT_EQ(Path("list.m3u"), WindowText(Control(IDC_PATH)));
-  EXPECT_EQ(BST_CHECKED, SendMessageA(Control(IDC_NUMBER_MODE), BM_GETCHECK, 0, 0));
+  EXPECT_EQ(BST_CHECKED,
+            SendMessageA(Control(IDC_NUMBER_MODE), BM_GETCHECK, 0, 0));
 
   Click(IDC_RESTORE_MODE);
   EXPECT_EQ(kMessageSuccess, Run().text);
@@ -461,8 +465,8 @@ TEST_F(QuenbyUiTest, ALongRunAnswersTheDesktopAndTakesNoInput) {
   // Sent, not posted: the inputs below, sent too, would come first. A run
   // that holds the dialog's thread would not let it return.
   DWORD_PTR result;
-  ASSERT_TRUE(SendMessageTimeoutA(Control(IDC_RUN), BM_CLICK, 0, 0,
-                                  SMTO_NORMAL, kGenerous, &result));
+  ASSERT_TRUE(SendMessageTimeoutA(Control(IDC_RUN), BM_CLICK, 0, 0, SMTO_NORMAL,
+                                  kGenerous, &result));
   Liveliness seen;
   size_t given = 0;
   HWND box = nullptr;
@@ -683,12 +687,10 @@ TEST_P(QuenbyDpiTest, LaidOutInDialogUnitsWithEveryTextWhole) {
 
 TEST_P(QuenbyDpiTest, Screenshot) {
   if (GetParam() == 96) GTEST_SKIP() << "QuenbyUiTest.Screenshot has it";
-  ShootBothDialogs("quenby-dialogs-" + std::to_string(GetParam()) +
-                   "dpi.bmp");
+  ShootBothDialogs("quenby-dialogs-" + std::to_string(GetParam()) + "dpi.bmp");
 }
 
-INSTANTIATE_TEST_SUITE_P(Screens, QuenbyDpiTest,
-                         ::testing::Values(96u, 144u));
+INSTANTIATE_TEST_SUITE_P(Screens, QuenbyDpiTest, ::testing::Values(96u, 144u));
 
 }  // namespace
 }  // namespace quenby

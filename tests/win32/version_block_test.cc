@@ -1,7 +1,7 @@
 // Reads the built Quenby.exe as a file, the way Explorer does: its version
 // block, its icon and its string table, and the kind of program it is.
-#include <gtest/gtest.h>
 #include <windows.h>
+#include <gtest/gtest.h>
 
 #include <stdio.h>
 #include <string.h>
@@ -79,17 +79,17 @@ TEST(VersionBlockTest, FieldForField) {
 }
 
 TEST(VersionBlockTest, IconAndStrings) {
-  HMODULE module = LoadLibraryExA(
-      g_program.c_str(), nullptr,
-      LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  HMODULE module = LoadLibraryExA(g_program.c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE |
+                                      LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(nullptr, module) << g_program;
 
   // The icon group: a 32x32 and a 16x16 image, both 16 colours.
   HRSRC group = FindResourceA(module, MAKEINTRESOURCEA(IDR_MAINFRAME),
                               reinterpret_cast<LPCSTR>(RT_GROUP_ICON));
   ASSERT_NE(nullptr, group);
-  const BYTE* dir = static_cast<const BYTE*>(
-      LockResource(LoadResource(module, group)));
+  const BYTE* dir =
+      static_cast<const BYTE*>(LockResource(LoadResource(module, group)));
   ASSERT_NE(nullptr, dir);
   WORD count = *reinterpret_cast<const WORD*>(dir + 4);
   ASSERT_EQ(2, count);
@@ -98,8 +98,8 @@ TEST(VersionBlockTest, IconAndStrings) {
     int size = i == 0 ? 32 : 16;
     EXPECT_EQ(size, entry[0]);
     EXPECT_EQ(size, entry[1]);
-    EXPECT_EQ(16, entry[2]);                                       // colours
-    EXPECT_EQ(4, *reinterpret_cast<const WORD*>(entry + 6));       // bits
+    EXPECT_EQ(16, entry[2]);                                  // colours
+    EXPECT_EQ(4, *reinterpret_cast<const WORD*>(entry + 6));  // bits
     WORD id = *reinterpret_cast<const WORD*>(entry + 12);
     EXPECT_NE(nullptr, FindResourceA(module, MAKEINTRESOURCEA(id),
                                      reinterpret_cast<LPCSTR>(RT_ICON)));
@@ -169,8 +169,8 @@ TEST(VersionBlockTest, ManifestAsksToBeDrawnAtTheScreensDpi) {
   alignas(8) char buffer[1024] = {};
   SIZE_T size = 0;
   ASSERT_TRUE(QueryActCtxW(0, context, nullptr,
-                           CompatibilityInformationInActivationContext,
-                           buffer, sizeof buffer, &size))
+                           CompatibilityInformationInActivationContext, buffer,
+                           sizeof buffer, &size))
       << GetLastError();
   // A count, then one element per entry: the GUID, its type and, since
   // Windows 10 1903 (and in Wine), the highest version tested, which moves
@@ -225,8 +225,9 @@ TEST(VersionBlockTest, AWindowsProgramThatStandsAlone) {
   // (libstdc++, libgcc, libwinpthread) may be among them.
   bool pe32 = magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC;
   size_t directories = pe + 24 + (pe32 ? 96 : 112);
-  DWORD import_rva = *reinterpret_cast<const DWORD*>(
-      &image[directories + 8 * IMAGE_DIRECTORY_ENTRY_IMPORT]);
+  DWORD import_rva =
+      *reinterpret_cast<const DWORD*>(&image[directories +
+                                             8 * IMAGE_DIRECTORY_ENTRY_IMPORT]);
   const IMAGE_SECTION_HEADER* sections =
       reinterpret_cast<const IMAGE_SECTION_HEADER*>(
           &image[pe + 24 + header->SizeOfOptionalHeader]);
@@ -265,8 +266,8 @@ int main(int argc, char** argv) {
     char path[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
-    quenby::g_program =
-        folder.substr(0, folder.find_last_of('\\')) + "\\Quenby.exe";
+    quenby::g_program = folder.substr(0, folder.find_last_of('\\')) +
+                        "\\Quenby.exe";
   }
   return RUN_ALL_TESTS();
 }

@@ -51,8 +51,8 @@ std::map<std::string, std::string> FilesHere() {
   return files;
 }
 
-std::multiset<std::string> Contents(
-    const std::map<std::string, std::string>& files) {
+std::multiset<std::string>
+Contents(const std::map<std::string, std::string>& files) {
   std::multiset<std::string> contents;
   for (const auto& file : files) contents.insert(file.second);
   return contents;
@@ -122,8 +122,10 @@ std::vector<Case> Cases() {
   cases.push_back(garbage_case);
 
   const std::string nul_line = Bytes("G\\a\0b.mp3");
-  cases.push_back({"NUL bytes", Bytes("G\\a\0b.mp3\nG\\c.mp3\n\0\nG\\\0"),
-                   {"G\\c.mp3"}, number,
+  cases.push_back({"NUL bytes",
+                   Bytes("G\\a\0b.mp3\nG\\c.mp3\n\0\nG\\\0"),
+                   {"G\\c.mp3"},
+                   number,
                    {NotNumbered(1, nul_line), NotNumbered(3, Bytes("\0")),
                     NotNumbered(4, Bytes("G\\\0"))},
                    {NotRestored(1, nul_line), NotRestored(3, Bytes("\0")),
@@ -136,7 +138,8 @@ std::vector<Case> Cases() {
   cases.push_back({"lines of 300, 999, 1000 and 100,000 bytes",
                    l300 + "\n" + l999 + "\r\n" + l1000 + "\r\nG\\" +
                        std::string(100000, 'x') + "\nG\\after.mp3\n",
-                   {"G\\after.mp3"}, number,
+                   {"G\\after.mp3"},
+                   number,
                    {NotNumbered(1, l300), NotNumbered(2, l999),
                     NotNumbered(3, l999),
                     NotNumbered(4, "G\\" + std::string(997, 'x'))},
@@ -147,7 +150,8 @@ std::vector<Case> Cases() {
   // A carriage return is no character of a Windows name.
   cases.push_back({"lone carriage returns",
                    "G\\c.mp3\rG\\b\nG\\c.mp3\r\r\n\r\rG\\c.mp3\r",
-                   {"G\\c.mp3"}, number,
+                   {"G\\c.mp3"},
+                   number,
                    {NotNumbered(1, "G\\c.mp3\rG\\b"),
                     NotNumbered(2, "G\\c.mp3\r"),
                     NotNumbered(3, "\r\rG\\c.mp3\r")},
@@ -160,7 +164,8 @@ std::vector<Case> Cases() {
   cases.push_back({"a backslash alone, dots",
                    "\\\n..\nG\\..\nG\\.\nG\\\n..\\quenby-no-such-file\n"
                    "G\\...\n",
-                   {}, number,
+                   {},
+                   number,
                    {NotNumbered(1, "\\"), NotNumbered(2, ".."),
                     NotNumbered(3, "G\\.."), NotNumbered(4, "G\\."),
                     NotNumbered(5, "G\\"),
@@ -176,23 +181,27 @@ std::vector<Case> Cases() {
   // takes t.mp3 and the second finds it gone.
   cases.push_back({"trailing blanks and dots",
                    "G\\t.mp3  \nG\\t.mp3\nG\\u.mp3. \n",
-                   {"G\\t.mp3", "G\\u.mp3"}, number,
+                   {"G\\t.mp3", "G\\u.mp3"},
+                   number,
                    {NotNumbered(2, "G\\t.mp3")},
                    {NotRestored(2, "G\\t.mp3")}});
 
   cases.push_back({"bytes above 0x7F",
                    "G\\\xff\xfe.mp3\nG\\caf\xe9\nG\\\x80\x81\nG\\\xe9\\x\n"
                    "G\\\xc3\xa9\n",
-                   {"G\\\xff\xfe.mp3", "G\\caf\xe9", "G\\\x80\x81", "G\\\xe9\\x",
-                    "G\\\xc3\xa9"},
-                   number, {}, {}});
+                   {"G\\\xff\xfe.mp3", "G\\caf\xe9", "G\\\x80\x81",
+                    "G\\\xe9\\x", "G\\\xc3\xa9"},
+                   number,
+                   {},
+                   {}});
 
   // None of these names can be made; c is a file that "c:d.mp3" would name
   // a stream of.
   cases.push_back({"names Windows refuses",
                    "G\\a?.mp3\nG\\b*.mp3\nG\\c:d.mp3\nG\\e<f>.mp3\n"
                    "G\\g|h.mp3\nG\\\"q\".mp3\nG\\ok.mp3\n",
-                   {"G\\c", "G\\ok.mp3"}, number,
+                   {"G\\c", "G\\ok.mp3"},
+                   number,
                    {NotNumbered(1, "G\\a?.mp3"), NotNumbered(2, "G\\b*.mp3"),
                     NotNumbered(3, "G\\c:d.mp3"), NotNumbered(4, "G\\e<f>.mp3"),
                     NotNumbered(5, "G\\g|h.mp3"),
@@ -205,8 +214,8 @@ std::vector<Case> Cases() {
   // Devices, in any folder and with any extension. Removal would move each
   // numbered file into its device; numbering would read from one.
   const std::vector<std::string> devices = {
-      "G\\CON", "G\\NUL", "G\\nul.mp3", "G\\AUX.txt", "G\\COM1", "G\\PRN",
-      "G\\LPT1.wav", "G\\CONIN$"};
+      "G\\CON",  "G\\NUL", "G\\nul.mp3",  "G\\AUX.txt",
+      "G\\COM1", "G\\PRN", "G\\LPT1.wav", "G\\CONIN$"};
   Case to_devices{"device names, removal first", "", {}, restore, {}, {}};
   for (size_t i = 0; i < devices.size(); ++i) {
     int n = static_cast<int>(i) + 1;
@@ -216,8 +225,11 @@ std::vector<Case> Cases() {
     to_devices.second_failures.push_back(NotNumbered(n, devices[i]));
   }
   cases.push_back(to_devices);
-  cases.push_back({"device names, numbering first", to_devices.list, {},
-                   number, to_devices.second_failures,
+  cases.push_back({"device names, numbering first",
+                   to_devices.list,
+                   {},
+                   number,
+                   to_devices.second_failures,
                    to_devices.first_failures});
 
   // Windows ignores letter case: a name that differs only in case is taken.
@@ -230,8 +242,10 @@ std::vector<Case> Cases() {
                    {NotRestored(1, "G\\a.mp3"), NotRestored(2, "G\\b.mp3")}});
   cases.push_back({"existing targets in another letter case, removal first",
                    "G\\a.mp3\nG\\b.mp3\n",
-                   {"G\\000001a.mp3", "G\\A.MP3", "G\\000002b.mp3"}, restore,
-                   {NotRestored(1, "G\\a.mp3")}, {NotNumbered(1, "G\\a.mp3")}});
+                   {"G\\000001a.mp3", "G\\A.MP3", "G\\000002b.mp3"},
+                   restore,
+                   {NotRestored(1, "G\\a.mp3")},
+                   {NotNumbered(1, "G\\a.mp3")}});
   return cases;
 }
 
@@ -290,14 +304,10 @@ TEST_F(Win32BadInputTest, PlaylistsThatAreNoPlaylistAreTurnedAway) {
     const char* path;
     const char* message;
   } cases[] = {
-      {"folder", kMessageCannotOpen},
-      {"G", kMessageCannotOpen},
-      {"CON", kMessageCannotOpen},
-      {"NUL", kMessageCannotOpen},
-      {"G\\COM1", kMessageCannotOpen},
-      {"nul.m3u", kMessageCannotOpen},
-      {"list?.m3u", kMessageNotReadable},
-      {"l*.m3u", kMessageNotReadable},
+      {"folder", kMessageCannotOpen},      {"G", kMessageCannotOpen},
+      {"CON", kMessageCannotOpen},         {"NUL", kMessageCannotOpen},
+      {"G\\COM1", kMessageCannotOpen},     {"nul.m3u", kMessageCannotOpen},
+      {"list?.m3u", kMessageNotReadable},  {"l*.m3u", kMessageNotReadable},
       {"list.m3u:x", kMessageNotReadable},
   };
   for (const Case& c : cases) {

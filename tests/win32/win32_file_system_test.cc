@@ -35,11 +35,21 @@ TEST(Win32FileSystemTest, DeviceNamesAreKnownInAnyFolderAndCase) {
     const char* path;
     bool device;
   } cases[] = {
-      {"NUL", true},          {"G\\nul.mp3", true},   {"C:\\M\\Con", true},
-      {"M/aux .txt", true},   {"C:com1", true},        {"LPT9.wav", true},
-      {"G\\CONIN$", true},    {"conout$.x", true},     {"M\\000001nul.mp3", false},
-      {"M\\null.mp3", false}, {"COM0", false},         {"LPT10", false},
-      {"CONSOLE", false},     {"M\\NUL\\a.mp3", false}, {"", false},
+      {"NUL", true},
+      {"G\\nul.mp3", true},
+      {"C:\\M\\Con", true},
+      {"M/aux .txt", true},
+      {"C:com1", true},
+      {"LPT9.wav", true},
+      {"G\\CONIN$", true},
+      {"conout$.x", true},
+      {"M\\000001nul.mp3", false},
+      {"M\\null.mp3", false},
+      {"COM0", false},
+      {"LPT10", false},
+      {"CONSOLE", false},
+      {"M\\NUL\\a.mp3", false},
+      {"", false},
       {"M\\", false},
   };
   for (const auto& c : cases)
@@ -55,7 +65,8 @@ std::wstring Wide(std::string bytes) {
   }
   wchar_t wide[MAX_PATH];
   int count = MultiByteToWideChar(code_page, 0, bytes.data(),
-                                  static_cast<int>(bytes.size()), wide, MAX_PATH);
+                                  static_cast<int>(bytes.size()), wide,
+                                  MAX_PATH);
   return std::wstring(wide, static_cast<size_t>(count));
 }
 
@@ -71,43 +82,61 @@ TEST(Win32FileSystemTest, EachReadingOfALineIsTriedInTurn) {
     std::string renamed;
   } cases[] = {
       // Japanese, which no Western code page holds.
-      {"M\\\xe3\x83\xaa.mp3", "M\\000001\xe3\x83\xaa.mp3",
-       {"u8:M\\\xe3\x83\xaa.mp3"}, "u8:M\\000001\xe3\x83\xaa.mp3"},
+      {"M\\\xe3\x83\xaa.mp3",
+       "M\\000001\xe3\x83\xaa.mp3",
+       {"u8:M\\\xe3\x83\xaa.mp3"},
+       "u8:M\\000001\xe3\x83\xaa.mp3"},
       // Both readings there: the ANSI name, as written, wins.
-      {"Bj\xc3\xb6rk.mp3", "000001Bj\xc3\xb6rk.mp3",
-       {"Bj\xc3\xb6rk.mp3", "u8:Bj\xc3\xb6rk.mp3"}, "000001Bj\xc3\xb6rk.mp3"},
+      {"Bj\xc3\xb6rk.mp3",
+       "000001Bj\xc3\xb6rk.mp3",
+       {"Bj\xc3\xb6rk.mp3", "u8:Bj\xc3\xb6rk.mp3"},
+       "000001Bj\xc3\xb6rk.mp3"},
       // Not UTF-8: the ANSI reading alone.
-      {"Bj\xf6rk.mp3", "000001Bj\xf6rk.mp3", {"Bj\xf6rk.mp3"},
+      {"Bj\xf6rk.mp3",
+       "000001Bj\xf6rk.mp3",
+       {"Bj\xf6rk.mp3"},
        "000001Bj\xf6rk.mp3"},
-      {"file:///C:/M%20N/a%C3%A9.mp3", "file:///C:/M%20N/000001a%C3%A9.mp3",
-       {"u8:C:\\M N\\a\xc3\xa9.mp3"}, "u8:C:\\M N\\000001a\xc3\xa9.mp3"},
+      {"file:///C:/M%20N/a%C3%A9.mp3",
+       "file:///C:/M%20N/000001a%C3%A9.mp3",
+       {"u8:C:\\M N\\a\xc3\xa9.mp3"},
+       "u8:C:\\M N\\000001a\xc3\xa9.mp3"},
       // Shift_JIS, "M\ソング.mp3": the 0x5C is half of ソ, after which the
       // number goes byte by byte; the file gets it in front of its name.
       {"M\\\x83\x5c\x83\x93\x83\x4f.mp3",
-       "M\\\x83\x5c" "000001\x83\x93\x83\x4f.mp3",
+       "M\\\x83\x5c"
+       "000001\x83\x93\x83\x4f.mp3",
        {"u8:M\\\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3"},
        "u8:M\\000001\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3"},
       // "ソニー\表示.mp3": such a 0x5C in the folder's name and the file's.
       {"\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c\x8e\xa6.mp3",
-       "\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c" "000001\x8e\xa6.mp3",
-       {"u8:\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc\\\xe8\xa1\xa8\xe7\xa4\xba.mp3"},
-       "u8:\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc\\000001\xe8\xa1\xa8\xe7\xa4\xba.mp3"},
+       "\x83\x5c\x83\x6a\x81\x5b\\\x95\x5c"
+       "000001\x8e\xa6.mp3",
+       {"u8:\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc\\\xe8\xa1\xa8\xe7\xa4\xba."
+        "mp3"},
+       "u8:"
+       "\xe3\x82\xbd\xe3\x83\x8b\xe3\x83\xbc\\000001\xe8\xa1\xa8\xe7\xa4\xba."
+       "mp3"},
       // Both readings there: UTF-8 ("Björk") comes before Shift_JIS
       // (half-width "ﾃｶ").
-      {"M\\Bj\xc3\xb6rk.mp3", "M\\000001Bj\xc3\xb6rk.mp3",
+      {"M\\Bj\xc3\xb6rk.mp3",
+       "M\\000001Bj\xc3\xb6rk.mp3",
        {"u8:M\\Bj\xc3\xb6rk.mp3", "u8:M\\Bj\xef\xbe\x83\xef\xbd\xb6rk.mp3"},
        "u8:M\\000001Bj\xc3\xb6rk.mp3"},
       // The ANSI name comes before Shift_JIS, with the number where the
       // bytes put it: so a Japanese Windows, whose ANSI code page is
       // Shift_JIS, restores what earlier versions numbered.
       {"M\\\x83\x5c\x83\x93\x83\x4f.mp3",
-       "M\\\x83\x5c" "000001\x83\x93\x83\x4f.mp3",
+       "M\\\x83\x5c"
+       "000001\x83\x93\x83\x4f.mp3",
        {"M\\\x83\\\x83\x93\x83\x4f.mp3",
         "u8:M\\\xe3\x82\xbd\xe3\x83\xb3\xe3\x82\xb0.mp3"},
        "M\\\x83\\000001\x83\x93\x83\x4f.mp3"},
       // The ANSI reading names the device NUL, the Shift_JIS one "ソNUL.mp3".
-      {"M\\\x83\x5cNUL.mp3", "M\\\x83\x5c" "000001NUL.mp3",
-       {"u8:M\\\xe3\x82\xbdNUL.mp3"}, "u8:M\\000001\xe3\x82\xbdNUL.mp3"},
+      {"M\\\x83\x5cNUL.mp3",
+       "M\\\x83\x5c"
+       "000001NUL.mp3",
+       {"u8:M\\\xe3\x82\xbdNUL.mp3"},
+       "u8:M\\000001\xe3\x82\xbdNUL.mp3"},
   };
   TempDir dir;
   Win32FileSystem fs;
@@ -148,7 +177,10 @@ TEST(Win32FileSystemTest, PlaylistsAreReadByteForByte) {
   TempDir dir;
   Win32FileSystem fs;
   // Carriage returns and a Ctrl-Z are the reader's business, not the file's.
-  const std::string bytes("a\r\nb\x1a" "c\r\r\n\0d\n", 11);
+  const std::string bytes(
+      "a\r\nb\x1a"
+      "c\r\r\n\0d\n",
+      11);
   WriteFile("list.m3u", bytes);
   std::unique_ptr<InputFile> file = fs.OpenPlaylist("list.m3u");
   ASSERT_NE(nullptr, file);
@@ -280,9 +312,13 @@ TEST_F(Win32RunTest, NumbersAndRestoresAShiftJisPlaylist) {
 // Wine's Japanese locale (engine_tests_cp932).
 TEST_F(Win32RunTest, AJapaneseWindowsKeepsTheNumberWhereItWas) {
   if (GetACP() != 932) GTEST_SKIP() << "ANSI code page " << GetACP();
-  WriteFile(L"\u30bd" L"000001\u30f3\u30b0.mp3", "1");  // ソ000001ング.mp3
-  WriteFile(L"000002\u8868\u793a.mp3", "2");            // 000002表示.mp3
-  WriteFile("list.m3u", "\x83\x5c\x83\x93\x83\x4f.mp3\r\n\x95\x5c\x8e\xa6.mp3\r\n");
+  WriteFile(
+      L"\u30bd"
+      L"000001\u30f3\u30b0.mp3",
+      "1");                                   // ソ000001ング.mp3
+  WriteFile(L"000002\u8868\u793a.mp3", "2");  // 000002表示.mp3
+  WriteFile("list.m3u",
+            "\x83\x5c\x83\x93\x83\x4f.mp3\r\n\x95\x5c\x8e\xa6.mp3\r\n");
   dialog.path = "list.m3u";
 
   Run(kIdRestoreMode);
@@ -292,8 +328,10 @@ TEST_F(Win32RunTest, AJapaneseWindowsKeepsTheNumberWhereItWas) {
 
   Run(kIdNumberMode);
   EXPECT_EQ(kMessageSuccess, dialog.Message());
-  EXPECT_EQ("1", ReadFile(L"\u30bd" L"000001\u30f3\u30b0.mp3"));
-  EXPECT_EQ("2", ReadFile(L"\u8868" L"000002\u793a.mp3"));
+  EXPECT_EQ("1", ReadFile(L"\u30bd"
+                          L"000001\u30f3\u30b0.mp3"));
+  EXPECT_EQ("2", ReadFile(L"\u8868"
+                          L"000002\u793a.mp3"));
 }
 
 TEST_F(Win32RunTest, AnExistingTargetIsNeverReplaced) {

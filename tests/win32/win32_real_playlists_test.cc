@@ -24,7 +24,8 @@ const struct {
   int local;
   int urls;
 } kPlaylists[] = {
-    {"atldotnet__ATL.unit-test_Resources__Playlists_playlist_fullPath.m3u", 3, 1},
+    {"atldotnet__ATL.unit-test_Resources__Playlists_playlist_fullPath.m3u", 3,
+     1},
     {"banshee__tests_data_playlist-data_dos_path_nokia.m3u", 2, 0},
     {"beets__test_rsrc_playlist_windows.m3u8", 2, 0},
     {"gemorroj-m3uparser__tests_fixtures_extinf.m3u", 2, 4},
@@ -33,16 +34,19 @@ const struct {
     {"mitchmindtree-m3u__tests_mixed.m3u", 5, 2},
     {"mp3-m3u-parser__t_data_mixed.m3u", 26, 0},
     {"mp3-m3u-parser__t_data_test.m3u", 14, 0},
-    {"nightingale__components_mediaimport_playlist_test_files_win_parse.m3u", 7, 1},
-    {"nightingale__components_mediaimport_playlist_test_files_win_relative_local.m3u", 4, 0},
-    {"nightingale__components_mediaimport_playlist_test_files_win_utf8.m3u8", 3, 0},
+    {"nightingale__components_mediaimport_playlist_test_files_win_parse.m3u", 7,
+     1},
+    {"nightingale__components_mediaimport_playlist_test_files_win_relative_"
+     "local.m3u",
+     4, 0},
+    {"nightingale__components_mediaimport_playlist_test_files_win_utf8.m3u8", 3,
+     0},
     {"playlist-zipper__playlist_test_test.m3u", 3, 0},
 };
 
 // The name a Windows user's file has for a line.
 std::wstring WideName(const std::string& line) {
-  UINT code_page =
-      HasNonAscii(line) && IsValidUtf8(line) ? CP_UTF8 : CP_ACP;
+  UINT code_page = HasNonAscii(line) && IsValidUtf8(line) ? CP_UTF8 : CP_ACP;
   int count = MultiByteToWideChar(code_page, 0, line.data(),
                                   static_cast<int>(line.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(count), L'\0');
@@ -80,7 +84,7 @@ class MadeFiles {
     made_.push_back(full);
     DWORD written = 0;
     ::WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()),
-              &written, nullptr);
+                &written, nullptr);
     return CloseHandle(file) && written == contents.size();
   }
   // A numbered name left behind by a failed restore goes too.

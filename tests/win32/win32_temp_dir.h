@@ -5,9 +5,9 @@
 #ifndef QUENBY_TESTS_WIN32_WIN32_TEMP_DIR_H_
 #define QUENBY_TESTS_WIN32_WIN32_TEMP_DIR_H_
 
+#include <windows.h>
 #include <direct.h>
 #include <stdio.h>
-#include <windows.h>
 
 #include <string>
 
@@ -111,9 +111,7 @@ inline bool Exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-inline bool Exists(const std::string& path) {
-  return Exists(AnsiToWide(path));
-}
+inline bool Exists(const std::string& path) { return Exists(AnsiToWide(path)); }
 
 }  // namespace quenby
 

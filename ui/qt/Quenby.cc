@@ -20,7 +20,8 @@ namespace {
 
 // Qt ends a program that finds no display with abort() after several lines
 // of detail; while it starts, any such end is told in one line instead.
-void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext&,
+                           const QString&) {
   if (type != QtFatalMsg) return;
   fputs("Quenby: no display to show the dialog on (X11 or Wayland)\n", stderr);
   _exit(1);
@@ -32,7 +33,8 @@ int RunApplication(CQuenbyApp* app, const char* program_path) {
   // Qt reads its own options from the command line; it is given none, so
   // that starting with arguments is the same as starting without.
   static char program[4096];
-  snprintf(program, sizeof program, "%s", program_path ? program_path : "Quenby");
+  snprintf(program, sizeof program, "%s",
+           program_path ? program_path : "Quenby");
   static int qt_argc = 1;
   static char* qt_argv[] = {program, nullptr};
 

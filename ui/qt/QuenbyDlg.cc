@@ -26,7 +26,8 @@
 namespace {
 
 // A caption with the close box and nothing to minimise or maximise.
-constexpr Qt::WindowFlags kFixedCaption = Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+constexpr Qt::WindowFlags kFixedCaption = Qt::CustomizeWindowHint |
+                                          Qt::WindowTitleHint |
                                           Qt::WindowSystemMenuHint |
                                           Qt::WindowCloseButtonHint;
 
@@ -40,7 +41,8 @@ QPushButton* MakeButton(const QString& text, QWidget* dialog) {
 
 }  // namespace
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | kFixedCaption) {
+CAboutDlg::CAboutDlg(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | kFixedCaption) {
   setWindowTitle(QStringLiteral("About Quenby"));
   setFont(DialogFont());
 
@@ -65,8 +67,10 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent, Qt::Dialog | kFixedCapti
 CQuenbyDlg::CQuenbyDlg(QWidget* parent, quenby::FileSystem* fs)
     // A window of its own rather than a dialog, so that it gets its own
     // task-bar entry.
-    : QDialog(parent, Qt::Window | kFixedCaption), m_hIcon(LoadAppIcon()),
-      m_systemMenu(new QMenu(this)), m_fileSystem(fs) {
+    : QDialog(parent, Qt::Window | kFixedCaption),
+      m_hIcon(LoadAppIcon()),
+      m_systemMenu(new QMenu(this)),
+      m_fileSystem(fs) {
   setWindowTitle(QStringLiteral("Quenby Playlist Maker 2.0"));
   setFont(DialogFont());
 
@@ -98,13 +102,15 @@ CQuenbyDlg::CQuenbyDlg(QWidget* parent, quenby::FileSystem* fs)
   // The mode buttons are reached with the mouse only; together they form
   // one group that starts with neither checked.
   auto* number_mode = new QRadioButton(
-      QStringLiteral("Rename mp3 files so they will play in the order you specified "
-                     "in the playlist"),
+      QStringLiteral(
+          "Rename mp3 files so they will play in the order you specified "
+          "in the playlist"),
       this);
   Place(number_mode, quenby::kIdNumberMode, QRect(15, 14, 245, 9));
   number_mode->setFocusPolicy(Qt::ClickFocus);
 
-  auto* restore_mode = new QRadioButton(QStringLiteral("Rename mp3 files back to normal"), this);
+  auto* restore_mode =
+      new QRadioButton(QStringLiteral("Rename mp3 files back to normal"), this);
   Place(restore_mode, quenby::kIdRestoreMode, QRect(15, 28, 121, 10));
   restore_mode->setFocusPolicy(Qt::ClickFocus);
 
@@ -161,7 +167,8 @@ void CQuenbyDlg::contextMenuEvent(QContextMenuEvent* event) {
 void CQuenbyDlg::keyPressEvent(QKeyEvent* event) {
   const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
   const int key = event->key();
-  if (mods == Qt::NoModifier && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+  if (mods == Qt::NoModifier &&
+      (key == Qt::Key_Return || key == Qt::Key_Enter)) {
     // Enter clicks a focused push button; anywhere else it is the OK
     // command, which ends the dialog and never starts a run.
     if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
@@ -192,12 +199,11 @@ void CQuenbyDlg::OnBrowse() {
   quenby::PlaylistPath = chosen.toLocal8Bit().toStdString();
   SetDialogItemText(this, quenby::kIdPathField,
                     QString::fromLocal8Bit(quenby::PlaylistPath.data(),
-                                           static_cast<int>(quenby::PlaylistPath.size())));
+                                           static_cast<int>(quenby::PlaylistPath
+                                                                .size())));
 }
 
-CQuenbyDlg::~CQuenbyDlg() {
-  delete m_run;
-}
+CQuenbyDlg::~CQuenbyDlg() { delete m_run; }
 
 void CQuenbyDlg::OnRun() {
   // A run's globals serve one run at a time; input is not taken during a

@@ -23,7 +23,8 @@ class CQuenbyDlg : public QDialog {
  public:
   // Runs rename through `fs`, or through the disk's own file system when
   // it is null.
-  explicit CQuenbyDlg(QWidget* parent = nullptr, quenby::FileSystem* fs = nullptr);
+  explicit CQuenbyDlg(QWidget* parent = nullptr,
+                      quenby::FileSystem* fs = nullptr);
   // Waits for a run that is still on.
   ~CQuenbyDlg() override;
 

@@ -21,7 +21,8 @@ int TextWidth(const QWidget* control) {
     if (button->inherits("QPushButton")) {
       // A push button's own size hint asks for a wide minimum; only its
       // text and margins must fit.
-      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+      const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin,
+                                                      nullptr, button);
       return button->fontMetrics().horizontalAdvance(button->text()) + margin;
     }
     return button->sizeHint().width();
@@ -38,7 +39,8 @@ void Place(QWidget* control, int id, const QRect& units) {
 
 DialogUnits LayOutDialog(QWidget* dialog, int width, int height) {
   DialogUnits units(dialog->font());
-  const auto controls = dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+  const auto controls =
+      dialog->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
 
   // The template was drawn for a narrower face than most desktops offer; a
   // text that would be clipped widens the units for the whole dialog, so

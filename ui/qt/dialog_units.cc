@@ -7,7 +7,8 @@
 QFont DialogFont() {
   QFont font(QStringLiteral("MS Sans Serif"), 8);
   if (QFontInfo(font).family() != font.family()) {
-    font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
+    font.setFamily(QFontDatabase::systemFont(QFontDatabase::GeneralFont)
+                       .family());
     font.setStyleHint(QFont::SansSerif);
   }
   return font;
@@ -24,8 +25,8 @@ DialogUnits::DialogUnits(const QFont& font) {
   // The average width is taken over the 52 letters and rounded, the way
   // the original platform measures a dialog font.
   const QFontMetrics metrics(font);
-  const int letters = metrics.horizontalAdvance(QStringLiteral(
-      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  const int letters = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   base_x_ = (letters / 26 + 1) / 2;
   base_y_ = metrics.height();
 }
@@ -43,5 +44,6 @@ QRect DialogUnits::Rect(int x, int y, int width, int height) const {
 }
 
 void DialogUnits::WidenToFit(int units, int pixels) {
-  if (units > 0 && MulDiv(units, base_x_, 4) < pixels) base_x_ = pixels * 4.0 / units;
+  if (units > 0 && MulDiv(units, base_x_, 4) < pixels)
+    base_x_ = pixels * 4.0 / units;
 }

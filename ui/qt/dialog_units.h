@@ -28,7 +28,7 @@ class DialogUnits {
 
  private:
   double base_x_;  // Average character width, in pixels.
-  int base_y_;  // Character height, in pixels.
+  int base_y_;     // Character height, in pixels.
 };
 
 #endif  // QUENBY_UI_QT_DIALOG_UNITS_H_

@@ -20,9 +20,11 @@ int main(int argc, char* argv[]) {
   do {
     const QImage image = reader.read();
     if (image.isNull()) break;
-    const QString name = QStringLiteral("%1x%2.png").arg(image.width()).arg(image.height());
+    const QString name =
+        QStringLiteral("%1x%2.png").arg(image.width()).arg(image.height());
     if (!image.save(out.filePath(name))) {
-      fprintf(stderr, "icon_to_png: cannot write %s\n", qPrintable(out.filePath(name)));
+      fprintf(stderr, "icon_to_png: cannot write %s\n",
+              qPrintable(out.filePath(name)));
       return 1;
     }
     ++written;

@@ -46,7 +46,8 @@ InputBlocker::~InputBlocker() {
 }
 
 bool InputBlocker::InWindow(QObject* object) const {
-  if (object->isWidgetType()) return static_cast<QWidget*>(object)->window() == window_;
+  if (object->isWidgetType())
+    return static_cast<QWidget*>(object)->window() == window_;
   return object->isWindowType() && object == window_->windowHandle();
 }
 

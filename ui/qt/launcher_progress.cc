@@ -15,8 +15,10 @@ LauncherProgress::LauncherProgress(QObject* parent) : QObject(parent) {
 }
 
 void LauncherProgress::Show(uint64_t done, uint64_t total) {
-  latest_ = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0.0;
-  const qint64 waited = since_sent_.isValid() ? since_sent_.elapsed() : kIntervalMs;
+  latest_ = total > 0 ? static_cast<double>(done) / static_cast<double>(total)
+                      : 0.0;
+  const qint64 waited = since_sent_.isValid() ? since_sent_.elapsed()
+                                              : kIntervalMs;
   if (done >= total || waited >= kIntervalMs) {
     pending_.stop();
     Send(latest_, true);
@@ -39,7 +41,8 @@ void LauncherProgress::Send(double progress, bool visible) {
   // the object path is only the sender's name for it.
   QDBusMessage update = QDBusMessage::createSignal(
       QStringLiteral("/com/canonical/unity/launcherentry/Quenby"),
-      QStringLiteral("com.canonical.Unity.LauncherEntry"), QStringLiteral("Update"));
+      QStringLiteral("com.canonical.Unity.LauncherEntry"),
+      QStringLiteral("Update"));
   update << QStringLiteral("application://Quenby.desktop")
          << QVariantMap{{QStringLiteral("progress"), progress},
                         {QStringLiteral("progress-visible"), visible}};

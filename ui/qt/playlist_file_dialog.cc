@@ -21,9 +21,10 @@ void PlaylistFileDialog::accept() {
   if (files.size() == 1) {
     const QFileInfo chosen(files.first());
     if (!chosen.isDir() && !chosen.dir().exists()) {
-      QMessageBox::warning(this, windowTitle(),
-                           tr("%1\nPath does not exist.\nCheck the path and try again.")
-                               .arg(QDir::toNativeSeparators(files.first())));
+      QMessageBox::warning(
+          this, windowTitle(),
+          tr("%1\nPath does not exist.\nCheck the path and try again.")
+              .arg(QDir::toNativeSeparators(files.first())));
       return;
     }
   }

@@ -15,8 +15,9 @@ void QtDialogHost::EndBusyCursor() {
 }
 
 std::string QtDialogHost::ControlText(int id) {
-  return OnDialogThread(
-      [this, id] { return DialogItemText(dialog_, id).toLocal8Bit().toStdString(); });
+  return OnDialogThread([this, id] {
+    return DialogItemText(dialog_, id).toLocal8Bit().toStdString();
+  });
 }
 
 int QtDialogHost::CheckedRadioButton(int first, int last) {
@@ -36,7 +37,8 @@ void QtDialogHost::ShowMessage(const std::string& text) {
     progress_.Clear();
     // The caption is the program file's name, as for every message box.
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(),
-                    QString::fromLocal8Bit(text.data(), static_cast<int>(text.size())),
+                    QString::fromLocal8Bit(text.data(),
+                                           static_cast<int>(text.size())),
                     QMessageBox::Ok, dialog_);
     box.setTextFormat(Qt::PlainText);
     box.exec();
@@ -45,5 +47,6 @@ void QtDialogHost::ShowMessage(const std::string& text) {
 
 void QtDialogHost::ShowProgress(uint64_t done, uint64_t total) {
   QMetaObject::invokeMethod(
-      this, [this, done, total] { progress_.Show(done, total); }, Qt::QueuedConnection);
+      this, [this, done, total] { progress_.Show(done, total); },
+      Qt::QueuedConnection);
 }

@@ -36,7 +36,8 @@ class QtDialogHost : public QObject, public quenby::DialogHost {
       QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection);
     } else {
       std::invoke_result_t<Call> result{};
-      QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection, &result);
+      QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection,
+                                &result);
       return result;
     }
   }

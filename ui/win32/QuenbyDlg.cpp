@@ -27,8 +27,8 @@ INT_PTR CQuenbyDlg::DoModal() {
                          DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
-                                        WPARAM wParam, LPARAM lParam) {
+INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
+                                        LPARAM lParam) {
   CQuenbyDlg* dlg =
       reinterpret_cast<CQuenbyDlg*>(GetWindowLongPtrA(hwnd, DWLP_USER));
 
@@ -94,7 +94,7 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
         case IDC_RUN:
           dlg->OnRun();
           return TRUE;
-        case IDOK:  // Enter outside a push button
+        case IDOK:      // Enter outside a push button
         case IDCANCEL:  // Exit, Escape, the close box
           EndDialog(hwnd, LOWORD(wParam));
           return TRUE;
@@ -113,8 +113,9 @@ INT_PTR CALLBACK CQuenbyDlg::DialogProc(HWND hwnd, UINT message,
 
     case WM_RUN_CHECKED_BUTTON:
       SetWindowLongPtrA(hwnd, DWLP_MSGRESULT,
-                        dlg->m_host->FindCheckedButton(
-                            static_cast<int>(wParam), static_cast<int>(lParam)));
+                        dlg->m_host
+                            ->FindCheckedButton(static_cast<int>(wParam),
+                                                static_cast<int>(lParam)));
       return TRUE;
 
     case WM_RUN_SHOW_MESSAGE:
@@ -209,8 +210,8 @@ void CQuenbyDlg::OnRun() {
   m_running = true;
   m_focusBeforeRun = GetFocus();
   EnableWindow(m_hWnd, FALSE);
-  m_runThread = reinterpret_cast<HANDLE>(
-      _beginthreadex(nullptr, 0, RunThread, this, 0, nullptr));
+  m_runThread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, RunThread,
+                                                        this, 0, nullptr));
   // Without a thread to be had the run still runs, here, as it used to.
   if (m_runThread == nullptr) RunThread(this);
 }
@@ -241,8 +242,8 @@ INT_PTR CAboutDlg::DoModal() {
                          theApp.m_hMainWnd, DialogProc, 0);
 }
 
-INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message,
-                                       WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK CAboutDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam,
+                                       LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       return TRUE;  // The focus goes to OK.

@@ -27,8 +27,8 @@ std::string Win32DialogHost::ControlText(int id) {
 }
 
 int Win32DialogHost::CheckedRadioButton(int first, int last) {
-  return static_cast<int>(
-      SendMessageA(dialog_, WM_RUN_CHECKED_BUTTON, first, last));
+  return static_cast<int>(SendMessageA(dialog_, WM_RUN_CHECKED_BUTTON, first,
+                                       last));
 }
 
 void Win32DialogHost::ShowMessage(const std::string& text) {
@@ -90,8 +90,8 @@ void Win32DialogHost::AttachTaskbar() {
   if (taskbar_) taskbar_->Release();
   taskbar_ = nullptr;
   ITaskbarList3* taskbar = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr,
-                              CLSCTX_INPROC_SERVER, IID_ITaskbarList3,
+  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_ITaskbarList3,
                               reinterpret_cast<void**>(&taskbar))))
     return;
   if (FAILED(taskbar->HrInit())) {

@@ -22,11 +22,11 @@ struct ITaskbarList3;
 // The dialog's private messages of a run.
 enum RunMessage : UINT {
   WM_RUN_BUSY_CURSOR = WM_APP + 1,  // wParam: TRUE on, FALSE off
-  WM_RUN_CONTROL_TEXT,      // wParam: control; lParam: std::string* to fill
-  WM_RUN_CHECKED_BUTTON,    // wParam, lParam: first and last; result: id
-  WM_RUN_SHOW_MESSAGE,      // lParam: const std::string* text
-  WM_RUN_SHOW_PROGRESS,     // lParam: const RunProgress*
-  WM_RUN_ENDED,             // posted by the run's thread as its last act
+  WM_RUN_CONTROL_TEXT,    // wParam: control; lParam: std::string* to fill
+  WM_RUN_CHECKED_BUTTON,  // wParam, lParam: first and last; result: id
+  WM_RUN_SHOW_MESSAGE,    // lParam: const std::string* text
+  WM_RUN_SHOW_PROGRESS,   // lParam: const RunProgress*
+  WM_RUN_ENDED,           // posted by the run's thread as its last act
 };
 
 struct RunProgress {
