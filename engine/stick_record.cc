@@ -1,5 +1,7 @@
 #include "stick_record.h"
 
+#include <algorithm>
+
 #include "fat_names.h"
 #include "fat_order.h"
 
@@ -29,18 +31,32 @@ StickRecord::StickRecord(StickPlatform* platform, std::string_view separators)
 StickRecord::~StickRecord() { Forget(); }
 
 size_t StickRecord::FolderLength(std::string_view path) const {
-  size_t separator = path.find_last_of(separators_);
-  return separator == std::string_view::npos ? 0 : separator + 1;
+  // One backward search per separator, which stops at the name's start: a
+  // search for any of a set costs a look-up per byte.
+  size_t length = 0;
+  for (char separator : separators_) {
+    size_t at = path.rfind(separator);
+    if (at != std::string_view::npos) length = std::max(length, at + 1);
+  }
+  return length;
 }
 
 StickRecord::Folder StickRecord::FolderOf(const std::string& path) {
-  size_t length = FolderLength(path);
-  if (have_last_ && std::string_view(path).substr(0, length) == last_path_)
-    return last_;
+  // Most paths lie in the folder of the one before: a comparison and a
+  // forward search past it (memchr) tell, cheaper than finding the
+  // folder's end from the back.
+  if (have_last_ && path.size() >= last_path_.size() &&
+      path.compare(0, last_path_.size(), last_path_) == 0) {
+    bool deeper = false;
+    for (char separator : separators_)
+      deeper = deeper ||
+               path.find(separator, last_path_.size()) != std::string::npos;
+    if (!deeper) return last_;
+  }
 
   // Not kept when it fails: the folder may yet appear, renamed by the run.
   have_last_ = false;
-  last_path_.assign(path, 0, length);
+  last_path_.assign(path, 0, FolderLength(path));
   StickPlatform::Place place;
   if (!platform_->LookAt(last_path_, &place)) return Folder();
 
