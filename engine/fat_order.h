@@ -10,6 +10,13 @@
 // with empty placeholder files, so that no later, shorter name can jump ahead
 // into it. The staging folder is the step's only record: a step cut short by a
 // kill or a pulled stick is finished from it by the next run.
+//
+// Windows' fastfat puts a new entry into the never-used end of the folder's
+// clusters first, and into free runs from the start only once that end is
+// full. The step is not told the driver: where its first placeholder lands
+// past slots the files just left, it fills that end with placeholders of
+// long names until one lands in front, and from then on the rule is the
+// kernel's. Where it still lands past them, the files come back unordered.
 #ifndef QUENBY_ENGINE_FAT_ORDER_H_
 #define QUENBY_ENGINE_FAT_ORDER_H_
 

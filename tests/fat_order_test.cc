@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <set>
 #include <string>
@@ -13,13 +14,20 @@ namespace {
 
 struct Killed {};
 
-// A folder and its staging folder as the kernel's vfat or exfat lays them
-// out: a new entry takes the first run of free slots from the start, or
-// grows the folder at its end. On vfat a long name takes a slot per 13
-// characters more than its short entry; on exfat every entry takes two
+// A folder and its staging folder as a driver lays them out. The kernel's
+// vfat and exfat put a new entry into the first run of free slots from the
+// start, or grow the folder at its end. On vfat a long name takes a slot per
+// 13 characters more than its short entry; on exfat every entry takes two
 // slots and one per 15 characters.
 class ModelFolder : public SlotFolder {
  public:
+  // Windows' fastfat, as FatCreateNewDirent (dirsup.c) places a new set:
+  // into the never-used tail of the folder's clusters (UnusedDirentVbo)
+  // when it holds the set; else the first free run from DeletedDirentHint,
+  // the lowest deleted slot (FatDeleteDirent lowers it), wrapping round;
+  // else at that tail, the folder grown by a cluster. An unknown driver
+  // takes any free run that holds the set.
+  enum class Rule { kFirstFit, kFastfat, kUnknown };
   struct Item {
     int start = 0;  // In slots.
     int slots = 1;
@@ -32,12 +40,20 @@ class ModelFolder : public SlotFolder {
     std::map<std::string, Item> items;
     size_t capacity = 100000;  // Slots the folder may grow to.
     bool exfat = false;
+    Rule rule = Rule::kFirstFit;
+    int cluster = 0;    // fastfat: the slots a cluster holds.
+    int allocated = 0;  // fastfat: the slots of the folder's clusters.
+    int used = 0;       // fastfat: the slots from here on were never used.
+    unsigned seed = 1;  // unknown: which fitting run it takes.
+    int low = 0;        // Every slot before it is taken.
   };
 
   Dir folder, staging;
   bool have_staging = false;
   long budget = -1;      // Changes left before the program is killed.
   bool foresee = false;  // StandsAt says "there" unread, as exfat's foresees.
+  long moves = 0, writes = 0,
+       reads = 0;  // Files moved; placeholders made or removed; readings.
 
   static int SlotsFor(const std::string& name, bool exfat) {
     if (exfat) return 2 + static_cast<int>(name.size() + 14) / 15;
@@ -46,29 +62,53 @@ class ModelFolder : public SlotFolder {
     return short_name ? 1 : 1 + static_cast<int>(name.size() + 12) / 13;
   }
 
-  // Puts an entry into `dir` at `start` (slots), or at the first fit.
+  // Where the driver puts a new entry of `slots` slots.
+  static int Fit(Dir* dir, int slots) {
+    const int size = static_cast<int>(dir->slots.size());
+    auto free_at = [&](int at) {
+      for (int i = at; i < at + slots && i < size; ++i)
+        if (!dir->slots[i].empty()) return false;
+      return true;
+    };
+    while (dir->low < size && !dir->slots[dir->low].empty()) ++dir->low;
+    if (dir->rule == Rule::kFastfat) {
+      if (dir->used + slots <= dir->allocated) return dir->used;
+      for (int at = dir->low; at + slots <= dir->allocated; ++at)
+        if (free_at(at)) return at;
+      return dir->used;
+    }
+    std::vector<int> fits;
+    for (int at = dir->low; fits.empty() || at <= size; ++at) {
+      if (!free_at(at)) continue;
+      if (dir->rule == Rule::kFirstFit) return at;
+      fits.push_back(at);
+    }
+    dir->seed = dir->seed * 1103515245u + 12345u;
+    return fits[(dir->seed >> 16) % fits.size()];
+  }
+
+  // Puts an entry into `dir` at `start` (slots), or where the driver would.
   static bool Place(Dir* dir, const std::string& name, Item item,
                     int start = -1) {
     if (dir->items.count(name)) return false;
     item.slots = SlotsFor(name, dir->exfat);
-    for (int at = 0; start < 0; ++at) {
-      int run = 0;
-      while (run < item.slots &&
-             (at + run >= static_cast<int>(dir->slots.size()) ||
-              dir->slots[at + run].empty()))
-        ++run;
-      if (run == item.slots) start = at;
-    }
+    if (start < 0) start = Fit(dir, item.slots);
     if (start + item.slots > static_cast<int>(dir->capacity)) return false;
     if (dir->slots.size() < static_cast<size_t>(start + item.slots))
       dir->slots.resize(start + item.slots);
     for (int i = 0; i < item.slots; ++i) dir->slots[start + i] = name;
     item.start = start;
     dir->items[name] = item;
+    dir->used = std::max(dir->used, start + item.slots);
+    if (dir->cluster)
+      dir->allocated = std::max(dir->allocated, (dir->used + dir->cluster - 1) /
+                                                    dir->cluster *
+                                                    dir->cluster);
     return true;
   }
   static void Take(Dir* dir, const std::string& name) {
     const Item& item = dir->items[name];
+    dir->low = std::min(dir->low, item.start);
     for (int i = 0; i < item.slots; ++i) dir->slots[item.start + i].clear();
     dir->items.erase(name);
   }
@@ -87,6 +127,7 @@ class ModelFolder : public SlotFolder {
   }
 
   bool List(bool in_staging, std::vector<Entry>* entries) override {
+    ++reads;
     const Dir& dir = in_staging ? staging : folder;
     entries->clear();
     for (size_t i = 0; i < dir.slots.size(); ++i) {
@@ -101,6 +142,7 @@ class ModelFolder : public SlotFolder {
   }
   bool ReadFrom(int64_t from, const std::string& name,
                 std::vector<Entry>* entries) override {
+    ++reads;
     entries->clear();
     for (size_t i = from / 32; i < folder.slots.size(); ++i) {
       auto item = folder.items.find(folder.slots[i]);
@@ -135,6 +177,12 @@ class ModelFolder : public SlotFolder {
   bool HasStaging() override { return have_staging; }
   bool MakeStaging() override {
     Spend();
+    if (!have_staging) {  // A new folder: one cluster, never used.
+      staging = Dir();
+      staging.exfat = folder.exfat;
+      staging.rule = folder.rule;
+      staging.allocated = staging.cluster = folder.cluster;
+    }
     Item dir;
     dir.directory = true;
     return have_staging = Place(&folder, kStagingName, dir);
@@ -154,10 +202,12 @@ class ModelFolder : public SlotFolder {
   }
   bool MakePlaceholder(const std::string& name) override {
     Spend();
+    ++writes;
     return Place(&folder, name, Item());
   }
   bool RemovePlaceholder(const std::string& name) override {
     Spend();
+    ++writes;
     Take(&folder, name);
     return true;
   }
@@ -177,6 +227,7 @@ class ModelFolder : public SlotFolder {
   }
   bool Move(Dir* from, Dir* to, const std::string& name) {
     Spend();
+    ++moves;
     if (!from->items.count(name) || !Place(to, name, from->items[name]))
       return false;
     Take(from, name);
@@ -187,10 +238,15 @@ class ModelFolder : public SlotFolder {
 // A folder as numbering leaves it: files scattered over the slots with free
 // gaps between, where "/" marks a subfolder, "!" a volume label and "." a
 // free slot.
+// Under fastfat, `tail` never-used slots follow in the folder's clusters.
 ModelFolder Scrambled(const std::vector<std::string>& layout,
-                      bool exfat = false) {
+                      bool exfat = false,
+                      ModelFolder::Rule rule = ModelFolder::Rule::kFirstFit,
+                      int cluster = 0, int tail = 0) {
   ModelFolder model;
   model.folder.exfat = model.staging.exfat = exfat;
+  model.folder.rule = model.staging.rule = rule;
+  model.folder.cluster = model.staging.cluster = cluster;
   int at = 0;
   for (const std::string& name : layout) {
     ModelFolder::Item item;
@@ -209,21 +265,66 @@ ModelFolder Scrambled(const std::vector<std::string>& layout,
     EXPECT_TRUE(ModelFolder::Place(&model.folder, real, item, at));
     at += ModelFolder::SlotsFor(real, exfat);
   }
+  if (cluster) {
+    model.folder.allocated = (at + tail + cluster - 1) / cluster * cluster;
+    model.folder.used = model.folder.allocated - tail;
+  }
   return model;
 }
+
+// `files` numbered files of one to five slots, a subfolder and two others,
+// shuffled, with free slots in front and between.
+std::vector<std::string> Shuffled(int files) {
+  std::vector<std::string> names = {"/Extras", "cover.jpg", "notes.txt"},
+                           layout(9, ".");
+  for (int i = 1; i <= files; ++i) {
+    char number[16];
+    snprintf(number, sizeof number, "%06d", i);
+    names.push_back(number + (i % 3
+                                  ? " " + std::string(i * 7 % 37, 's') + ".mp3"
+                                  : "A.MP3"));
+  }
+  unsigned seed = files;
+  for (size_t i = names.size() - 1; i > 0; --i) {
+    seed = seed * 1103515245u + 12345u;
+    std::swap(names[i], names[(seed >> 16) % (i + 1)]);
+  }
+  for (size_t i = 0; i < names.size(); ++i) {
+    layout.push_back(names[i]);
+    if (i % 5 == 0) layout.push_back(".");
+  }
+  return layout;
+}
+
+using Rule = ModelFolder::Rule;
+constexpr int k4K = 128, k32K = 1024;  // Slots a cluster of 4 or 32 KiB holds.
 
 struct OrderCase {
   const char* name;
   std::vector<std::string> layout;
   std::set<std::string> fixed;  // The run's own files.
+  Rule rule = Rule::kFirstFit;
+  int cluster = 0, tail = 0;  // fastfat: see Scrambled.
 };
 
+const std::vector<std::string> kTwelve = {
+    "000007g.mp3", "000001a.mp3", "000011k.mp3", ".",           "000005e.mp3",
+    "000009i.mp3", "000002b.mp3", "000010j.mp3", "000004d.mp3", ".",
+    ".",           "000008h.mp3", "000003c.mp3", "000006f.mp3", "000012l.mp3"};
+const std::vector<std::string> kLongNames = {
+    "000002 Second Song With A Long Name.mp3",
+    ".",
+    ".",
+    "/Extras",
+    "000001 First Song With A Much Longer Name Still.mp3",
+    "000003c.mp3",
+    "cover.jpg",
+    "000004 d.mp3",
+    ".",
+    "A.TXT"};
+
 const OrderCase kCases[] = {
-    {"twelve, shuffled",
-     {"000007g.mp3", "000001a.mp3", "000011k.mp3", ".", "000005e.mp3",
-      "000009i.mp3", "000002b.mp3", "000010j.mp3", "000004d.mp3", ".", ".",
-      "000008h.mp3", "000003c.mp3", "000006f.mp3", "000012l.mp3"},
-     {}},
+    {"twelve, shuffled", kTwelve, {}},
     // The first file does not fit the gap before the subfolder; the second,
     // shorter, would.
     {"subfolder in the middle",
@@ -242,10 +343,69 @@ const OrderCase kCases[] = {
      {"000002b.mp3", "list.m3u", "000001a.mp3", ".", "output.txt",
       "000003c.mp3"},
      {"list.m3u", "output.txt"}},
+    {"3,000 shuffled", Shuffled(3000), {}},
+    // fastfat: a tail that holds all the files, some or none.
+    {"twelve, fastfat, a tail for all", kTwelve, {}, Rule::kFastfat, k32K, 900},
+    {"twelve, fastfat, a tail for some", kTwelve, {}, Rule::kFastfat, k4K, 5},
+    {"twelve, fastfat, no tail", kTwelve, {}, Rule::kFastfat, k4K, 0},
+    {"long names, fastfat", kLongNames, {}, Rule::kFastfat, k4K, 7},
+    // Clusters of 512 bytes: the folder grows while many files are still to
+    // come.
+    {"twelve, fastfat, 512-byte clusters", kTwelve, {}, Rule::kFastfat, 16, 5},
+    {"long names, fastfat, 512-byte clusters",
+     kLongNames,
+     {},
+     Rule::kFastfat,
+     16,
+     3},
+    {"300 shuffled, fastfat, a tail for all or some",
+     Shuffled(300),
+     {},
+     Rule::kFastfat,
+     k32K,
+     1000},
+    {"300 shuffled, fastfat, no tail",
+     Shuffled(300),
+     {},
+     Rule::kFastfat,
+     k4K,
+     0},
+    {"3,000 shuffled, fastfat, 4 KiB",
+     Shuffled(3000),
+     {},
+     Rule::kFastfat,
+     k4K,
+     60},
+    {"3,000 shuffled, fastfat, 32 KiB",
+     Shuffled(3000),
+     {},
+     Rule::kFastfat,
+     k32K,
+     700},
+    {"300 shuffled, an unknown driver", Shuffled(300), {}, Rule::kUnknown},
+    {"twelve, an unknown driver", kTwelve, {}, Rule::kUnknown},
 };
 
 std::string Named(const OrderCase& c, bool exfat) {
   return std::string(c.name) + (exfat ? ", exfat" : ", vfat");
+}
+
+ModelFolder Made(const OrderCase& c, bool exfat) {
+  return Scrambled(c.layout, exfat, c.rule, c.cluster, c.tail);
+}
+
+// Rows that every kill and pull is tried on: small, under a known rule.
+bool Small(const OrderCase& c) {
+  return c.layout.size() < 40 && c.rule != Rule::kUnknown;
+}
+
+// The files in the folder and in the staging folder, sorted.
+std::vector<std::string> Kept(const ModelFolder& model) {
+  std::vector<std::string> files = model.Files();
+  for (const auto& item : model.staging.items)
+    if (!item.second.directory) files.push_back(item.first);
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 // The files of `model` but the fixed ones, as they stand.
@@ -261,7 +421,8 @@ TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
   int foreseen_wrongly = 0;
   for (bool exfat : {false, true})
     for (const OrderCase& c : kCases) {
-      ModelFolder model = Scrambled(c.layout, exfat);
+      ModelFolder model = Made(c, exfat);
+      const std::vector<std::string> files = Kept(model);
       std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
       std::map<std::string, ModelFolder::Item> directories;
       for (const auto& item : model.folder.items)
@@ -270,8 +431,21 @@ TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
           directories.insert(item);
 
       OrderOutcome outcome = PutInOrder(&model, true, c.fixed);
+      // Whatever the driver does, every file is kept, in the folder or the
+      // staging folder, and no placeholder.
+      EXPECT_EQ(files, Kept(model)) << Named(c, exfat);
+      if (wanted.size() >= 300)
+        printf(
+            "%s: %.3f moves, %.3f placeholder writes, %.3f readings a file\n",
+            Named(c, exfat).c_str(), 1.0 * model.moves / wanted.size(),
+            1.0 * model.writes / wanted.size(),
+            1.0 * model.reads / wanted.size());
+      if (c.rule == Rule::kUnknown && !outcome.ordered) continue;
       EXPECT_TRUE(outcome.ordered) << Named(c, exfat);
       EXPECT_EQ(wanted, Movable(model, c.fixed)) << Named(c, exfat);
+      // Each file out once and back once.
+      EXPECT_EQ(2 * wanted.size(), static_cast<size_t>(model.moves))
+          << Named(c, exfat);
       // The files fill in around the run's own, from the folder's start.
       if (c.fixed.count("output.txt")) {
         std::vector<std::string> files = model.Files();
@@ -287,7 +461,7 @@ TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
 
       // Every file foreseen at the cursor, some land elsewhere and later ones
       // jump ahead: the step sees it at its end and reads its way once more.
-      ModelFolder foreseen = Scrambled(c.layout, exfat);
+      ModelFolder foreseen = Made(c, exfat);
       foreseen.foresee = true;
       outcome = PutInOrder(&foreseen, true, c.fixed);
       EXPECT_TRUE(outcome.ordered) << Named(c, exfat);
@@ -303,8 +477,8 @@ TEST(FatOrderTest, FilesEndInNumberOrderThenAsTheyStood) {
 TEST(FatOrderTest, AStepCutShortIsFinishedByTheNextRun) {
   for (bool exfat : {false, true})
     for (const OrderCase& c : kCases) {
-      for (long kill_at = 0;; ++kill_at) {
-        ModelFolder model = Scrambled(c.layout, exfat);
+      for (long kill_at = 0; Small(c); ++kill_at) {
+        ModelFolder model = Made(c, exfat);
         const std::vector<std::string> before = model.Files();
         std::vector<std::string> wanted = WantedOrder(Movable(model, c.fixed));
         model.budget = kill_at;
@@ -365,12 +539,13 @@ class PulledModel : public ModelFolder {
 TEST(FatOrderTest, AFileLeftInBothFoldersByAPullKeepsTheOthersInOrder) {
   for (bool exfat : {false, true})
     for (const OrderCase& c : kCases) {
-      const size_t files = Movable(Scrambled(c.layout, exfat), c.fixed).size();
+      const size_t files = Small(c) ? Movable(Made(c, exfat), c.fixed).size()
+                                    : 0;
       for (int shape = 0; shape < 4; ++shape) {
         const bool out = shape & 1, shadow = shape & 2;
         for (size_t moves = 0; moves < files; ++moves) {
           PulledModel model;
-          static_cast<ModelFolder&>(model) = Scrambled(c.layout, exfat);
+          static_cast<ModelFolder&>(model) = Made(c, exfat);
           std::vector<std::string> wanted =
               WantedOrder(Movable(model, c.fixed));
           (out ? model.outs : model.ins) = static_cast<long>(moves);
