@@ -137,7 +137,10 @@ class OrderStep {
     // end first, a later file may take the slots its empty twin left there.
     names = WantedOrder(names);
     RemoveEmptyTwins(names);
-    if (in_order_) cursor_ = StartCursor();
+    if (in_order_ && folder_->KnowsPositions())
+      cursor_ = StartCursor();
+    else if (in_order_ && !FillFreeSlots(staged))
+      in_order_ = false;
     if (cursor_ >= 0) {
       for (const SlotFolder::Entry& entry : listed_) Seen(entry);
       ahead_ = FreeRuns(listed_, cursor_, seen_end_);
@@ -243,6 +246,34 @@ class OrderStep {
       if (round > 0) return Unordered();
       tail_first_ = true;
       if (!Settle(at.start + kSlot * at.slots, room)) return Unordered();
+    }
+  }
+
+  // Where positions are not known: placeholders, in batches of as many as
+  // the files moved out leave free (doubled each time), until the last of
+  // a batch lands behind every entry that is not one. Every free slot in
+  // front of it is then taken, as far as a driver that takes the first
+  // free run goes; under another rule the final check finds the order.
+  bool FillFreeSlots(const std::vector<SlotFolder::Entry>& staged) {
+    int64_t batch = 1;
+    for (const SlotFolder::Entry& entry : staged)
+      if (!entry.directory) batch += entry.slots;
+    batch = batch / folder_->PlaceholderSlots() + 1;
+    for (;;) {
+      std::string last;
+      std::vector<SlotFolder::Entry> entries;
+      if (batch > kMostPlaceholders || !MakePlaceholders(batch, &last) ||
+          !folder_->List(false, &entries))
+        return false;
+      bool behind = false;
+      for (const SlotFolder::Entry& entry : entries) {
+        if (entry.name == last)
+          behind = true;
+        else if (entry.directory || !IsPlaceholderName(entry.name))
+          behind = false;
+      }
+      if (behind) return true;
+      batch *= 2;
     }
   }
 

@@ -95,6 +95,13 @@ class SlotFolder {
   // The slots a placeholder takes, the fewest any entry takes: a free run
   // shorter holds nothing, and a longer one a placeholder per so many.
   virtual int PlaceholderSlots() const { return 1; }
+
+  // Whether List tells where each entry stands, and ReadFrom and StandsAt
+  // read. Where only the order of the listing is known (Windows' calls
+  // where ids are no offsets, as under Wine), every free slot in front is
+  // taken by placeholders before the files come back, and a driver that
+  // puts a new entry into the first free run puts them behind, in order.
+  virtual bool KnowsPositions() const { return true; }
 };
 
 struct OrderOutcome {

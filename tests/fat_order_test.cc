@@ -52,6 +52,7 @@ class ModelFolder : public SlotFolder {
   bool have_staging = false;
   long budget = -1;      // Changes left before the program is killed.
   bool foresee = false;  // StandsAt says "there" unread, as exfat's foresees.
+  bool listing_only = false;  // Positions unknown, as Windows' under Wine.
   long moves = 0, writes = 0,
        reads = 0;  // Files moved; placeholders made or removed; readings.
 
@@ -136,7 +137,8 @@ class ModelFolder : public SlotFolder {
           item->second.start != static_cast<int>(i) || item->second.hidden)
         continue;
       entries->push_back({item->first, item->second.directory,
-                          32 * item->second.start, item->second.slots});
+                          listing_only ? 0 : 32 * item->second.start,
+                          item->second.slots});
     }
     return true;
   }
@@ -144,6 +146,7 @@ class ModelFolder : public SlotFolder {
                 std::vector<Entry>* entries) override {
     ++reads;
     entries->clear();
+    if (listing_only) return false;
     for (size_t i = from / 32; i < folder.slots.size(); ++i) {
       auto item = folder.items.find(folder.slots[i]);
       if (item == folder.items.end() || item->second.hidden) continue;
@@ -212,6 +215,7 @@ class ModelFolder : public SlotFolder {
     return true;
   }
   int PlaceholderSlots() const override { return folder.exfat ? 3 : 1; }
+  bool KnowsPositions() const override { return !listing_only; }
   bool RemoveEmpty(bool in_staging, const std::string& name) override {
     Dir* dir = in_staging ? &staging : &folder;
     if (!dir->items.count(name) || !dir->items[name].empty) return false;
@@ -305,6 +309,7 @@ struct OrderCase {
   std::set<std::string> fixed;  // The run's own files.
   Rule rule = Rule::kFirstFit;
   int cluster = 0, tail = 0;  // fastfat: see Scrambled.
+  bool listing_only = false;
 };
 
 const std::vector<std::string> kTwelve = {
@@ -384,6 +389,21 @@ const OrderCase kCases[] = {
      700},
     {"300 shuffled, an unknown driver", Shuffled(300), {}, Rule::kUnknown},
     {"twelve, an unknown driver", kTwelve, {}, Rule::kUnknown},
+    {"twelve, listing order only", kTwelve, {}, Rule::kFirstFit, 0, 0, true},
+    {"long names, listing order only",
+     kLongNames,
+     {},
+     Rule::kFirstFit,
+     0,
+     0,
+     true},
+    {"300 shuffled, listing order only",
+     Shuffled(300),
+     {},
+     Rule::kFirstFit,
+     0,
+     0,
+     true},
 };
 
 std::string Named(const OrderCase& c, bool exfat) {
@@ -391,7 +411,9 @@ std::string Named(const OrderCase& c, bool exfat) {
 }
 
 ModelFolder Made(const OrderCase& c, bool exfat) {
-  return Scrambled(c.layout, exfat, c.rule, c.cluster, c.tail);
+  ModelFolder model = Scrambled(c.layout, exfat, c.rule, c.cluster, c.tail);
+  model.listing_only = c.listing_only;
+  return model;
 }
 
 // Rows that every kill and pull is tried on: small, under a known rule.
