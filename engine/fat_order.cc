@@ -56,7 +56,7 @@ class OrderStep {
       }
     }
     in_order_ = listed;
-    if (listed && !moving_back && (new_staging_ || RenewStaging()))
+    if (listed && !moving_back && (new_staging_ || RenewStaging(&entries)))
       MoveOut(entries);
     MoveBack();
     if (in_order_ && !CameBackInOrder()) {
@@ -109,13 +109,16 @@ class OrderStep {
   // A staging folder that a run cut short left empty may have held files:
   // a driver that fills a never-used end first would put the files moved
   // out into it out of the order they come, and that order is the step's
-  // record. A new one holds them in order. Returns whether it may be used.
-  bool RenewStaging() {
+  // record. A new one holds them in order. Returns whether it may be used;
+  // `entries` are then listed anew, with the new staging folder where it
+  // stands now, for the readings that build on the last listing.
+  bool RenewStaging(std::vector<SlotFolder::Entry>* entries) {
     std::vector<SlotFolder::Entry> staged;
     if (!folder_->List(true, &staged)) return false;
     for (const SlotFolder::Entry& entry : staged)
       if (!entry.directory) return true;  // Moved out in order by that run.
-    return folder_->RemoveStaging() && folder_->MakeStaging();
+    return folder_->RemoveStaging() && folder_->MakeStaging() &&
+           folder_->List(false, entries);
   }
 
   void MoveBack() {
