@@ -81,13 +81,21 @@ class OrderStep {
   // then holds the order, and keeps it should this run end here.
   void MoveOut(const std::vector<SlotFolder::Entry>& entries) {
     std::vector<std::string> files;
-    for (const SlotFolder::Entry& entry : entries)
-      if (!entry.directory && fixed_.count(entry.name) == 0)
+    std::map<std::string, const SlotFolder::Entry*> standing;
+    for (const SlotFolder::Entry& entry : entries) {
+      if (!entry.directory && fixed_.count(entry.name) == 0) {
         files.push_back(entry.name);
+        standing[entry.name] = &entry;
+      }
+    }
+    // Where it stood is free now.
+    auto vacate = [this, &standing](const std::string& name) {
+      vacated_.push_back(*standing[name]);
+      Seen(vacated_.back());
+    };
     for (const std::string& name : WantedOrder(files)) {
       if (folder_->MoveOut(name)) {
-        vacated_.push_back(*Find(entries, name));
-        Seen(vacated_.back());
+        vacate(name);
         continue;
       }
       // A pull between the writes of a move leaves the file in both
@@ -95,10 +103,8 @@ class OrderStep {
       // stays, and the file in the folder stands where it stands, as a
       // subfolder does, while the others go on.
       if (folder_->Holds(true, name)) {
-        if (folder_->RemoveEmpty(true, name) && folder_->MoveOut(name)) {
-          vacated_.push_back(*Find(entries, name));
-          Seen(vacated_.back());
-        }
+        if (folder_->RemoveEmpty(true, name) && folder_->MoveOut(name))
+          vacate(name);
         continue;
       }
       in_order_ = false;  // The rest stays where it stands.
@@ -436,13 +442,9 @@ class OrderStep {
   int64_t PlaceholdersFor(const std::vector<SlotFolder::Entry>& entries,
                           int64_t from, int64_t to) const {
     const int64_t each = kSlot * folder_->PlaceholderSlots();
-    int64_t count = 0, free_from = from;
-    for (const SlotFolder::Entry& entry : entries) {
-      if (entry.start < from || entry.start >= to) continue;
-      if (entry.start > free_from) count += (entry.start - free_from) / each;
-      free_from = std::max(free_from, entry.start + kSlot * entry.slots);
-    }
-    if (to > free_from) count += (to - free_from) / each;
+    int64_t count = 0;
+    for (const auto& run : FreeRuns(entries, from, to))
+      count += (run.second - run.first) / each;
     return count;
   }
 
