@@ -31,6 +31,11 @@ namespace quenby {
 // give their folders.
 constexpr char kStagingName[] = "QUENBY.$$$";
 
+// An empty file of this name in the staging folder marks it as ours where
+// the folder can carry no attributes (exFAT on Linux, FAT under Wine). The
+// step never moves it.
+constexpr char kStagingMarkName[] = "QUENBY.TAG";
+
 // Whether `name` is one of the step's placeholders ("QNB00001.$$$").
 bool IsPlaceholderName(const std::string& name);
 

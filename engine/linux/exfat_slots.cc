@@ -136,15 +136,9 @@ bool ExfatSlots::ReadSlots(int fd, int64_t from, const std::string* stop_at,
 bool ExfatSlots::CompleteListing(int fd, bool staging,
                                  std::vector<Entry>* entries) {
   (void)fd;
-  if (staging) {
-    entries->erase(std::remove_if(entries->begin(), entries->end(),
-                                  [](const Entry& entry) {
-                                    return !entry.directory &&
-                                           entry.name == kStagingMarkName;
-                                  }),
-                   entries->end());
-  }
-  return true;
+  (void)staging;
+  (void)entries;
+  return true;  // readdir tells folders from files; the mark is listed out.
 }
 
 bool ExfatSlots::StandsAt(int64_t at, const std::string& name, Entry* entry) {
@@ -192,22 +186,7 @@ bool ExfatSlots::Mark() {
   return true;
 }
 
-bool ExfatSlots::Marked() {
-  int fd = Staging();
-  struct stat info;
-  return fd >= 0 &&
-         fstatat(fd, kStagingMarkName, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-         S_ISREG(info.st_mode) && info.st_size == 0;
-}
-
-bool ExfatSlots::Unmark() {
-  // The mark goes last of what the folder holds: a staging folder with
-  // files but no mark would be a user's.
-  std::vector<Entry> entries;
-  if (!List(true, &entries) || !entries.empty()) return false;
-  int fd = Staging();
-  return fd < 0 || unlinkat(fd, kStagingMarkName, 0) == 0 || errno == ENOENT;
-}
+bool ExfatSlots::Marked() { return TagMarked(); }
 
 bool ExfatSlots::Move(int from_fd, int to_fd, const std::string& name,
                       bool left_first) {

@@ -13,9 +13,6 @@
 
 namespace quenby {
 
-// This empty file in the staging folder marks it as ours.
-constexpr char kStagingMarkName[] = "QUENBY.TAG";
-
 class ExfatSlots : public StickSlots {
  public:
   using StickSlots::StickSlots;
@@ -32,7 +29,6 @@ class ExfatSlots : public StickSlots {
                        std::vector<Entry>* entries) override;
   bool Mark() override;
   bool Marked() override;
-  bool Unmark() override;
   bool Move(int from_fd, int to_fd, const std::string& name,
             bool left_first) override;
 

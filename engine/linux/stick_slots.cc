@@ -1,8 +1,11 @@
 #include "stick_slots.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 namespace quenby {
 
@@ -22,6 +25,14 @@ bool StickSlots::List(bool staging, std::vector<Entry>* entries) {
   if (fd < 0 || !ReadSlots(fd, 0, nullptr, entries) ||
       !CompleteListing(fd, staging, entries))
     return false;
+  if (staging) {
+    entries->erase(std::remove_if(entries->begin(), entries->end(),
+                                  [](const Entry& entry) {
+                                    return !entry.directory &&
+                                           entry.name == kStagingMarkName;
+                                  }),
+                   entries->end());
+  }
   if (!staging) {
     standing_.clear();
     staging_at_ = -1;
@@ -32,6 +43,21 @@ bool StickSlots::List(bool staging, std::vector<Entry>* entries) {
     }
   }
   return true;
+}
+
+bool StickSlots::TagMarked() {
+  int fd = Staging();
+  struct stat info;
+  return fd >= 0 &&
+         fstatat(fd, kStagingMarkName, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISREG(info.st_mode) && info.st_size == 0;
+}
+
+bool StickSlots::Unmark() {
+  std::vector<Entry> entries;
+  if (!List(true, &entries) || !entries.empty()) return false;
+  int fd = Staging();
+  return fd < 0 || unlinkat(fd, kStagingMarkName, 0) == 0 || errno == ENOENT;
 }
 
 bool StickSlots::ReadFrom(int64_t from, const std::string& name,

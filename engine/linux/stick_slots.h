@@ -50,8 +50,13 @@ class StickSlots : public SlotFolder {
   virtual bool Marked() = 0;
   // Puts the new staging folder on the stick, before its mark.
   virtual void PutStagingOnStick() {}
-  // Takes the mark off the empty staging folder, before its removal.
-  virtual bool Unmark() { return true; }
+  // Takes the mark off the empty staging folder, before its removal: the
+  // mark file goes last of what it holds, since a staging folder with files
+  // but no mark would be a user's.
+  virtual bool Unmark();
+  // Whether the staging folder holds the mark file, which a step under
+  // Wine leaves on FAT too.
+  bool TagMarked();
   // Renames `name` from the folder open at `from_fd` to the one at `to_fd`,
   // never replacing, and puts the move on the stick; with `left_first` the
   // folder it left goes to the stick first (see VfatSlots::MoveOut).

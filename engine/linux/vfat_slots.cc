@@ -114,8 +114,9 @@ bool VfatSlots::Mark() {
 bool VfatSlots::Marked() {
   int fd = Staging();
   __u32 attributes = 0;
-  return fd >= 0 && ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) == 0 &&
-         (attributes & kStagingMark) == kStagingMark;
+  return (fd >= 0 && ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &attributes) == 0 &&
+          (attributes & kStagingMark) == kStagingMark) ||
+         TagMarked();
 }
 
 void VfatSlots::PutStagingOnStick() {

@@ -13,6 +13,7 @@
 #include "entry_path.h"
 #include "name_readings.h"
 #include "text_encoding.h"
+#include "wide_names.h"
 
 namespace quenby {
 
@@ -101,7 +102,23 @@ Win32FileSystem::OpenPlaylist(const std::string& path) {
     _close(fd);
     return nullptr;
   }
+  Remember(&run_files_.playlist, path, fd);
   return std::make_unique<CrtInputFile>(fd, info.st_size);
+}
+
+void Win32FileSystem::Remember(RunFile* file, const std::string& path, int fd) {
+  *file = RunFile();
+  BY_HANDLE_FILE_INFORMATION info;
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  size_t start = path.find_last_of("\\/:");
+  start = start == std::string::npos ? 0 : start + 1;
+  if (handle == INVALID_HANDLE_VALUE ||
+      !GetFileInformationByHandle(handle, &info) ||
+      !ReadAsUtf8(CP_ACP, path.substr(start), &file->name))
+    return;
+  file->volume = info.dwVolumeSerialNumber;
+  file->index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) |
+                info.nFileIndexLow;
 }
 
 namespace {
@@ -113,36 +130,6 @@ bool IsMissing(const std::string& path) {
   DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
          error == ERROR_INVALID_NAME || error == ERROR_BAD_PATHNAME;
-}
-
-// `text` read in `code_page`; false when it is not valid there.
-bool ToWide(UINT code_page, const std::string& text, std::wstring* wide) {
-  int count = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(),
-                                  static_cast<int>(text.size()), nullptr, 0);
-  if (count <= 0) return false;
-  wide->resize(static_cast<size_t>(count));
-  return MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(),
-                             static_cast<int>(text.size()), &(*wide)[0],
-                             count) == count;
-}
-
-// `text` read in `code_page`, in UTF-8: there a 0x5C byte is always a
-// backslash, so the engine's byte-wise path helpers apply.
-bool ReadAsUtf8(UINT code_page, const std::string& text, std::string* utf8) {
-  if (code_page == CP_UTF8) {
-    if (!IsValidUtf8(text)) return false;
-    *utf8 = text;
-    return true;
-  }
-  std::wstring wide;
-  if (!ToWide(code_page, text, &wide)) return false;
-  int size = static_cast<int>(wide.size());
-  int count = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0,
-                                  nullptr, nullptr);
-  if (count <= 0) return false;
-  utf8->resize(static_cast<size_t>(count));
-  return WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &(*utf8)[0], count,
-                             nullptr, nullptr) == count;
 }
 
 // Paths are the playlist's bytes in the ANSI code page. The name as
@@ -190,16 +177,53 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
   if (!ReadNames(&names, {Reading::kUtf8, Reading::kShiftJis}, from, to,
                  &old_path, &new_path, &reading))
     return false;
-  // The runtime's rename fails when the new name exists: it never replaces.
-  if (reading != Reading::kAsWritten) {
-    std::wstring old_wide, new_wide;
-    return ToWide(CP_UTF8, old_path, &old_wide) &&
-           ToWide(CP_UTF8, new_path, &new_wide) &&
-           _wrename(old_wide.c_str(), new_wide.c_str()) == 0;
-  }
   // With no file there, the rename fails, and is logged as written.
-  return !NamesDevice(old_path) && !NamesDevice(new_path) &&
-         rename(old_path.c_str(), new_path.c_str()) == 0;
+  if (NamesDevice(old_path) || NamesDevice(new_path)) return false;
+  // The stick record takes every path in UTF-8, however it was read.
+  UINT code_page = reading == Reading::kAsWritten ? CP_ACP : CP_UTF8;
+  std::string old_utf8, new_utf8;
+  StickRecord::Folder folder;
+  if (ReadAsUtf8(code_page, old_path, &old_utf8) &&
+      ReadAsUtf8(code_page, new_path, &new_utf8))
+    folder = record_.FolderOf(new_utf8);
+  std::wstring old_wide, new_wide;
+  bool renamed;
+  if (folder.stick) {
+    // Neither replaces nor copies to another volume; the record puts the
+    // rename on the stick.
+    renamed = ToWide(CP_UTF8, old_utf8, &old_wide) &&
+              ToWide(CP_UTF8, new_utf8, &new_wide) &&
+              MoveFileExW(old_wide.c_str(), new_wide.c_str(),
+                          MOVEFILE_WRITE_THROUGH);
+  } else if (reading != Reading::kAsWritten) {
+    // The runtime's rename fails when the new name exists: it never
+    // replaces.
+    renamed = ToWide(CP_UTF8, old_path, &old_wide) &&
+              ToWide(CP_UTF8, new_path, &new_wide) &&
+              _wrename(old_wide.c_str(), new_wide.c_str()) == 0;
+  } else {
+    renamed = rename(old_path.c_str(), new_path.c_str()) == 0;
+  }
+  if (renamed && folder.medium) record_.Renamed(folder, old_utf8, new_utf8);
+  return renamed;
+}
+
+bool Win32FileSystem::TakeUnplacedFile(std::string* from, std::string* to) {
+  if (!record_.TakeStranded(from, to)) return false;
+  // Logged in the ANSI code page, as the playlist's own lines, where it
+  // holds the names.
+  for (std::string* path : {from, to}) {
+    std::wstring wide;
+    std::string ansi;
+    if (ToWide(CP_UTF8, *path, &wide) && FromWide(CP_ACP, wide, &ansi))
+      *path = ansi;
+  }
+  return true;
+}
+
+void Win32FileSystem::RenamesDone() {
+  record_.Done();
+  run_files_ = RunFiles();
 }
 
 std::unique_ptr<OutputFile>
@@ -208,11 +232,26 @@ Win32FileSystem::CreateLog(const std::string& name) {
   int fd = _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY,
                  _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
+  Remember(&run_files_.log, name, fd);
   return std::make_unique<CrtOutputFile>(fd);
 }
 
 bool Win32FileSystem::Delete(const std::string& name) {
-  return DeleteFileA(name.c_str()) != 0;
+  if (!DeleteFileA(name.c_str())) return false;
+  // The folder holds the deletion: on the medium once the folder is, where
+  // the user may flush it (with write access to it). Under Wine on Linux
+  // vfat that is all that writes it before the stick may be pulled.
+  size_t end = name.find_last_of("\\/");
+  std::string folder = end == std::string::npos ? "." : name.substr(0, end + 1);
+  HANDLE handle =
+      CreateFileA(folder.c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle != INVALID_HANDLE_VALUE) {
+    FlushFileBuffers(handle);
+    CloseHandle(handle);
+  }
+  return true;
 }
 
 LocalTime Win32FileSystem::Now() {

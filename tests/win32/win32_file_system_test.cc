@@ -7,6 +7,7 @@
 
 #include "fake_dialog.h"
 #include "run_renaming.h"
+#include "win32_slots.h"
 #include "win32_temp_dir.h"
 
 namespace quenby {
@@ -364,6 +365,76 @@ TEST_F(Win32RunTest, AFolderIsReportedAsNotOpened) {
   // The log of an early exit keeps its header line alone.
   std::string log = ReadFile("output.txt");
   EXPECT_EQ(log.find("\r\n") + 2, log.size()) << log;
+}
+
+// fastfat's ids (the folder at 0x40000) place entries; Wine's inodes do not.
+TEST(Win32SlotsTest, IdsArePositionsOnlyWhereTheyBehaveAsOffsets) {
+  const int64_t at = 0x40000;
+  const struct {
+    std::vector<int> slots;
+    std::vector<int64_t> ids;
+    bool dots, knows;
+    std::vector<int64_t> starts;
+  } kCases[] = {
+      {{3, 1}, {at + 128, at + 160}, true, true, {64, 160}},
+      {{3, 1, 2}, {at + 128, at + 320, at + 384}, true, true, {64, 320, 352}},
+      {{1, 1}, {at + 32, at + 64}, false, true, {0, 32}},
+      {{3, 1}, {44, 45}, true, false, {64, 160}},
+      {{3, 3}, {at + 128, at + 160}, true, false, {64, 160}},
+      {{1, 1}, {at + 96, at + 64}, true, false, {64, 96}},
+      {{1, 1}, {at + 64, at + 112}, true, false, {64, 96}},
+      {{1}, {at + 64}, true, false, {64}},
+      {{2, 1}, {}, false, false, {0, 64}},
+  };
+  for (const auto& c : kCases) {
+    std::vector<SlotFolder::Entry> entries;
+    for (int slots : c.slots) entries.push_back({"x", false, 0, slots});
+    EXPECT_EQ(c.knows, PlaceEntries(c.ids, c.dots, &entries)) << c.ids.size();
+    for (size_t i = 0; i < entries.size(); ++i)
+      EXPECT_EQ(c.starts[i], entries[i].start) << i;
+  }
+}
+
+TEST(Win32SlotsTest, MovesNeverReplaceAndOnlyEmptyFilesAreRemoved) {
+  enum Op { kOut, kIn, kRemove, kRemoveStaged };
+  const struct {
+    const char *in_folder, *staged;  // Contents, or null for no such file.
+    Op op;
+    bool done;
+    const char *folder_after, *staged_after;
+  } kCases[] = {
+      {"a", nullptr, kOut, true, "<missing>", "a"},
+      {"a", "x", kOut, false, "a", "x"},
+      {nullptr, "x", kIn, true, "x", "<missing>"},
+      {"a", "x", kIn, false, "a", "x"},
+      {"", nullptr, kRemove, true, "<missing>", "<missing>"},
+      {"a", nullptr, kRemove, false, "a", "<missing>"},
+      {nullptr, "", kRemoveStaged, true, "<missing>", "<missing>"},
+      {nullptr, "x", kRemoveStaged, false, "<missing>", "x"},
+  };
+  TempDir dir;
+  CreateDirectoryA("M", nullptr);
+  OpenFolder folder;
+  ASSERT_TRUE(folder.Open(L"M\\"));
+  Win32Slots slots(&folder, false);
+  ASSERT_TRUE(slots.MakeStaging());
+  for (size_t i = 0; i < sizeof kCases / sizeof kCases[0]; ++i) {
+    const auto& c = kCases[i];
+    std::string name = "f" + std::to_string(i) + ".mp3";
+    std::string staged = std::string("M\\") + kStagingName + "\\" + name;
+    if (c.in_folder) WriteFile("M\\" + name, c.in_folder);
+    if (c.staged) WriteFile(staged, c.staged);
+    bool done = c.op == kOut  ? slots.MoveOut(name)
+                : c.op == kIn ? slots.MoveIn(name)
+                              : slots.RemoveEmpty(c.op == kRemoveStaged, name);
+    EXPECT_EQ(c.done, done) << i;
+    EXPECT_EQ(c.folder_after, ReadFile("M\\" + name)) << i;
+    EXPECT_EQ(c.staged_after, ReadFile(staged)) << i;
+  }
+  // Marked as the step's, whichever mark held; the mark is no staged file.
+  std::vector<SlotFolder::Entry> staged;
+  EXPECT_TRUE(Win32Slots(&folder, false).HasStaging());
+  EXPECT_TRUE(slots.List(true, &staged) && staged.size() == 4);
 }
 
 }  // namespace
