@@ -404,6 +404,21 @@ const OrderCase kCases[] = {
      0,
      0,
      true},
+    // Windows' exFAT driver: no positions, and a rule that is not known.
+    {"300 shuffled, listing order only, tail first",
+     Shuffled(300),
+     {},
+     Rule::kFastfat,
+     k4K,
+     40,
+     true},
+    {"300 shuffled, listing order only, an unknown driver",
+     Shuffled(300),
+     {},
+     Rule::kUnknown,
+     0,
+     0,
+     true},
 };
 
 std::string Named(const OrderCase& c, bool exfat) {

@@ -173,18 +173,7 @@ bool ExfatSlots::ReadLandings() {
   return true;
 }
 
-bool ExfatSlots::Mark() {
-  int fd = Staging();
-  if (fd < 0) return false;
-  int mark = openat(fd, kStagingMarkName,
-                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  if (mark < 0) return false;
-  close(mark);
-  // The folder's sync writes its own size too, should the staging folder's
-  // entry have grown it.
-  Sync(folder_);
-  return true;
-}
+bool ExfatSlots::Mark() { return TagMark(); }
 
 bool ExfatSlots::Marked() { return TagMarked(); }
 

@@ -45,6 +45,20 @@ bool StickSlots::List(bool staging, std::vector<Entry>* entries) {
   return true;
 }
 
+bool StickSlots::TagMark() {
+  int fd = Staging();
+  int mark = fd < 0 ? -1
+                    : openat(fd, kStagingMarkName,
+                             O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (mark < 0) return false;
+  close(mark);
+  // The mark's entry, then the staging folder's and the folder's size,
+  // should that entry have grown it (on exfat either sync writes all).
+  Sync(fd);
+  Sync(folder_);
+  return true;
+}
+
 bool StickSlots::TagMarked() {
   int fd = Staging();
   struct stat info;

@@ -54,8 +54,9 @@ class StickSlots : public SlotFolder {
   // mark file goes last of what it holds, since a staging folder with files
   // but no mark would be a user's.
   virtual bool Unmark();
-  // Whether the staging folder holds the mark file, which a step under
-  // Wine leaves on FAT too.
+  // Puts the mark file into the staging folder; whether it holds one, as a
+  // step under Wine leaves on FAT too.
+  bool TagMark();
   bool TagMarked();
   // Renames `name` from the folder open at `from_fd` to the one at `to_fd`,
   // never replacing, and puts the move on the stick; with `left_first` the

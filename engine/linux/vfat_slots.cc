@@ -108,7 +108,9 @@ bool VfatSlots::Mark() {
   __u32 attributes = ATTR_DIR | kStagingMark;
   if (ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &attributes) != 0) return false;
   Sync(fd);
-  return true;
+  // The file too: Windows programs under Wine see no FAT attributes, and
+  // must know the folder as ours to finish a step cut short here.
+  return TagMark();
 }
 
 bool VfatSlots::Marked() {
