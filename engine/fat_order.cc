@@ -148,7 +148,8 @@ class OrderStep {
     RemoveEmptyTwins(names);
     if (in_order_ && folder_->KnowsPositions())
       cursor_ = StartCursor();
-    else if (in_order_ && !FillFreeSlots(staged))
+    else if (in_order_ &&
+             (!folder_->ListsInSlotOrder() || !FillFreeSlots(staged)))
       in_order_ = false;
     if (cursor_ >= 0) {
       for (const SlotFolder::Entry& entry : listed_) Seen(entry);
@@ -263,12 +264,14 @@ class OrderStep {
   // a batch lands behind every entry that is not one. Every free slot in
   // front of it is then taken, as far as a driver that takes the first
   // free run goes; under another rule the final check finds the order.
+  // Three batches at most: a folder whose holes they do not fill is left
+  // as its driver fills it, not flooded.
   bool FillFreeSlots(const std::vector<SlotFolder::Entry>& staged) {
     int64_t batch = 1;
     for (const SlotFolder::Entry& entry : staged)
       if (!entry.directory) batch += entry.slots;
     batch = batch / folder_->PlaceholderSlots() + 1;
-    for (;;) {
+    for (int round = 0; round < 3; ++round) {
       std::string last;
       std::vector<SlotFolder::Entry> entries;
       if (batch > kMostPlaceholders || !MakePlaceholders(batch, &last) ||
@@ -284,6 +287,7 @@ class OrderStep {
       if (behind) return true;
       batch *= 2;
     }
+    return false;
   }
 
   // Whether the probe `at` landed past a free run that holds it: `room`

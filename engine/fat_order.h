@@ -107,6 +107,11 @@ class SlotFolder {
   // taken by placeholders before the files come back, and a driver that
   // puts a new entry into the first free run puts them behind, in order.
   virtual bool KnowsPositions() const { return true; }
+  // Whether the listings follow the slots at all, as far as the last
+  // listing of the staging folder showed. Wine lists a folder by name, as
+  // NTFS does: there nothing tells where placeholders land, and the step
+  // leaves the files where the driver puts them.
+  virtual bool ListsInSlotOrder() const { return true; }
 };
 
 struct OrderOutcome {

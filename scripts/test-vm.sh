@@ -95,6 +95,19 @@ case " $parts " in
     then
       printf 'bench\tmake its folders\t0\t1\n' >> "$results/results.txt"
     fi
+    rm -rf "$stage"
+    # Windows' side: the program's folders and the loop's, fresh each run.
+    if ! mkdir -p "$stage" ||
+       ! "$native/bench/fat_bench" "$stage" --files 3000 \
+           --runs "$VM_BENCH_RUNS" --make-only ||
+       ! truncate -s "$((64 * VM_BENCH_RUNS))M" "$results/bench-win.img" ||
+       ! mkfs.vfat -F 32 "$results/bench-win.img" >/dev/null ||
+       ! MTOOLS_SKIP_CHECK=1 mcopy -s -i "$results/bench-win.img" \
+           "$stage"/engine-* "$stage"/durable-* ::/
+    then
+      printf 'bench\tmake its Windows folders\t0\t1\n' \
+        >> "$results/results.txt"
+    fi
     rm -rf "$stage" ;;
 esac
 
@@ -103,6 +116,9 @@ case " $parts " in
   *" order "*)
     python3 tests/vm/order_stick.py make "$results/order.img" &&
       python3 tests/vm/order_stick.py make "$results/order-exfat.img" \
+        --fs exfat &&
+      python3 tests/vm/order_stick.py make "$results/order-win.img" &&
+      python3 tests/vm/order_stick.py make "$results/order-win-exfat.img" \
         --fs exfat ||
       printf 'order\tmake its sticks\t0\t1\n' >> "$results/results.txt" ;;
 esac
@@ -142,7 +158,17 @@ if [ -n "$boot_parts" ]; then
         rm -f "$results/order.img"
       host_check order "the exFAT stick read on the host" order-exfat-check \
         python3 tests/vm/order_stick.py check "$results/order-exfat.img" &&
-        rm -rf "$results/order-exfat.img" "$results/order-exfat.img.seed" ;;
+        rm -rf "$results/order-exfat.img" "$results/order-exfat.img.seed"
+      # Windows' calls under Wine tell no slot order (Wine lists by name,
+      # and calls exFAT "NTFS"): numbered and whole, in any order.
+      host_check order "Quenby.exe's stick read on the host" \
+        order-win-check python3 tests/vm/order_stick.py check \
+        "$results/order-win.img" --any-order && rm -f "$results/order-win.img"
+      host_check order "Quenby.exe's exFAT stick read on the host" \
+        order-win-exfat-check python3 tests/vm/order_stick.py check \
+        "$results/order-win-exfat.img" --any-order &&
+        rm -rf "$results/order-win-exfat.img" \
+          "$results/order-win-exfat.img.seed" ;;
   esac
   case " $parts " in
     *" bench "*)
@@ -152,17 +178,21 @@ if [ -n "$boot_parts" ]; then
       host_check order "the exFAT figure's numbered folders on the host" \
         bench-exfat-check python3 tests/vm/order_stick.py check-bench \
         "$results/bench-after-exfat.img" &&
-        rm -f "$results/bench-after-exfat.img" ;;
+        rm -f "$results/bench-after-exfat.img"
+      host_check order "Quenby.exe's 3,000 numbered files on the host" \
+        bench-win-check python3 tests/vm/order_stick.py check-bench \
+        "$results/bench-after-win.img" --any-order &&
+        rm -f "$results/bench-after-win.img" ;;
   esac
 fi
 
 # pull FS OPTIONS WHEN: one boot in which a numbering run of $pull_files
-# files on a fresh stick of FS (vfat or exfat) mounted with OPTIONS is cut
-# by a reset, at its end, right after its WHENth rename, or at a moment of
-# its order step ("staging", "out:K", "back:K"); then the stick is read
-# here. Records one step, and for a pull at the end one more for the control
-# image. A stick pulled during the order step is copied twice for the next
-# boot's runs.
+# files on a fresh stick of FS (vfat or exfat) mounted with OPTIONS (or,
+# "windows", by the shipped Quenby.exe under Wine) is cut by a reset, at
+# its end, right after its WHENth rename, or at a moment of its order step
+# ("staging", "out:K", "back:K"); then the stick is read here. Records one
+# step, and for a pull at the end one more for the control image. A stick
+# pulled during the order step is copied for the next boot's runs.
 pull_files=300
 : > "$results/recover.list"
 pull() {
@@ -187,8 +217,9 @@ pull() {
       >> "$results/results.txt"
     return
   fi
-  "$tool" "$root" sh tests/vm/pull.sh "$native" "$image" "$fs" "$options" \
-    "$when" "$marker" $control > "$results/pull-$tag.log" 2>&1
+  "$tool" "$root" sh tests/vm/pull.sh "$native" "$windows" "$shipped" \
+    "$image" "$fs" "$options" "$when" "$marker" $control \
+    > "$results/pull-$tag.log" 2>&1
   pull_status=$?
   # The files the machine copied onto a blank exFAT stick.
   rm -rf "$image.seed"
@@ -201,8 +232,11 @@ pull() {
       >> "$results/results.txt"
     return
   fi
+  # Windows' calls under Wine tell no slot order: any order there.
+  any=
+  [ "$options" != windows ] || any=--any-order
   figures=$(python3 tests/vm/stick.py check "$image" "$check" \
-              --files $pull_files)
+              --files $pull_files $any)
   verdict=$?
   # A run that ended before the moment it was to be cut at was not cut.
   [ "$check" = end ] || grep -q '^pulled as' "$marker" || verdict=1
@@ -212,9 +246,17 @@ pull() {
   printf 'pull %s %s\t%s\t%d\t%d\n' "$fs" "$options" "$label" \
     $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
   if [ "$check" = order ]; then
-    for mode in number remove; do
-      cp "$image" "$results/pull-$tag-$mode.img" &&
-        echo "$results/pull-$tag-$mode.img $fs $options $mode" \
+    # A step cut short on either platform is finished on the other too
+    # (under Wine, vfat only: Wine calls exFAT "NTFS").
+    nexts="number:linux remove:linux"
+    [ "$fs" != vfat ] || case $options in
+      defaults) nexts="$nexts number:windows" ;;
+      windows) nexts="number:windows number:linux" ;;
+    esac
+    for next in $nexts; do
+      copy=$results/pull-$tag-${next%:*}-${next#*:}.img
+      cp "$image" "$copy" &&
+        echo "$copy $fs $options ${next%:*} ${next#*:}" \
           >> "$results/recover.list"
     done
   fi
@@ -238,9 +280,12 @@ case " $parts " in
     # clear of the run's end.
     # The order step's moments count its files as they go out and come
     # back. VM_PULLS picks some of the moments. exfat has no flush.
-    for stick in vfat:defaults vfat:flush exfat:defaults; do
-      for when in ${VM_PULLS:-end 1 150 280 staging out:150 back:150 \
-                  back:300}; do
+    # "windows": the shipped Quenby.exe under Wine, on fewer moments, each
+    # boot starting Wine.
+    for stick in vfat:defaults vfat:flush exfat:defaults vfat:windows; do
+      moments="end 1 150 280 staging out:150 back:150 back:300"
+      [ "$stick" != vfat:windows ] || moments="end 150 staging out:150 back:150"
+      for when in ${VM_PULLS:-$moments}; do
         pull "${stick%%:*}" "${stick#*:}" $when
       done
     done
@@ -248,18 +293,20 @@ case " $parts " in
     # boot for all: a numbering run of the same playlist and a removal run,
     # each on its own copy. Each finishes the step first.
     if [ -s "$results/recover.list" ]; then
-      "$tool" "$root" sh tests/vm/recover.sh "$native" \
-        "$results/recover.list" > "$results/recover.log" 2>&1
-      while read -r image fs options mode; do
+      "$tool" "$root" sh tests/vm/recover.sh "$native" "$windows" \
+        "$shipped" "$results/recover.list" > "$results/recover.log" 2>&1
+      while read -r image fs options mode runner; do
         tag=$(basename "$image" .img)
+        any=
+        [ "$runner" != windows ] || any=--any-order
         figures=$(python3 tests/vm/stick.py check "$image" "$mode" \
-                    --files $pull_files)
+                    --files $pull_files $any)
         verdict=$?
         echo "${tag#pull-}, next run ($(cat "$image.status" 2>/dev/null ||
           echo "no status")): $figures" >> "$results/figures.txt"
         moment=${tag#pull-$fs-$options-}
         printf 'next run %s %s\t%s\t%d\t%d\n' "$fs" "$options" \
-          "$mode after the pull ${moment%-$mode}" \
+          "$mode ($runner) after the pull ${moment%-$mode-$runner}" \
           $((verdict == 0)) $((verdict != 0)) >> "$results/results.txt"
         [ $verdict -ne 0 ] || rm -f "$image" "$image.status"
       done < "$results/recover.list"
@@ -268,7 +315,7 @@ case " $parts " in
 esac
 
 [ -s "$results/figures.txt" ] && cat "$results/figures.txt"
-for log in bench bench-exfat; do
+for log in bench bench-exfat bench-win; do
   [ -s "$results/$log.log" ] && grep -v '^fat_bench' "$results/$log.log"
 done
 awk -F '\t' -v status=$status '

@@ -207,8 +207,10 @@ bool Win32Slots::ListSlots(const OpenFolder& folder, bool staging,
     Entry entry;
     if (!FromWide(CP_UTF8, item.name, &entry.name)) return false;
     if (staging && !item.directory && item.size == 0 &&
-        entry.name == kStagingMarkName)
+        entry.name == kStagingMarkName) {
+      if (!entries->empty()) lists_slots_ = false;
       continue;
+    }
     entry.directory = item.directory;
     entry.slots = SlotsFor(item);
     entries->push_back(std::move(entry));

@@ -85,6 +85,9 @@ class Win32Slots : public SlotFolder {
   // Where not, the listing gives only the order the entries stand in, and
   // their starts are made up: the step must not build on them.
   bool KnowsPositions() const override { return knows_positions_; }
+  // False once the staging folder listed its mark file, made first there,
+  // after other entries: Wine and NTFS list by name.
+  bool ListsInSlotOrder() const override { return lists_slots_; }
 
   bool List(bool staging, std::vector<Entry>* entries) override;
   bool ReadFrom(int64_t from, const std::string& name,
@@ -118,6 +121,7 @@ class Win32Slots : public SlotFolder {
   bool exfat_;
   OpenFolder staging_;
   bool knows_positions_ = false;
+  bool lists_slots_ = true;
 };
 
 }  // namespace quenby

@@ -10,10 +10,14 @@
 #      (bench/fat_bench), on RESULTS/bench.img, whose folders the host
 #      made; the image goes back as RESULTS/bench-after.img for the host to
 #      read the numbered folders' slot order; then the same on an exFAT
-#      image made here (RESULTS/bench-after-exfat.img);
+#      image made here (RESULTS/bench-after-exfat.img); then, on
+#      RESULTS/bench-win.img, the shipped Quenby.exe under Wine against
+#      the same durable loop in Windows' calls (RESULTS/bench-after-win.img);
 #   4. numbering runs of each playlist on RESULTS/order.img and
 #      RESULTS/order-exfat.img (filled here from its seed first), the
-#      sticks that tests/vm/order_stick.py made and reads.
+#      sticks that tests/vm/order_stick.py made and reads, by the Linux
+#      engine, and on the order-win sticks by the shipped Quenby.exe under
+#      Wine.
 # Each step's outcome goes to RESULTS/results.txt as
 # "part<TAB>step<TAB>passed<TAB>failed", counted in test cases.
 #
@@ -169,12 +173,30 @@ bench_part() {
     --runs "${VM_BENCH_RUNS:-1}"
   umount /mnt/bench
   mv /tmp/bench-exfat.img "$results/bench-after-exfat.img"
+  # Windows' side: the program's run through its dialog and the loop, as
+  # drive E:, each run on folders of its own that the host made.
+  cp "$results/bench-win.img" /tmp/bench-win.img &&
+    mount -t vfat -o loop /tmp/bench-win.img /mnt/bench ||
+    { printf 'bench\twindows: mount its image\t0\t1\n' >> "$results/results.txt"
+      return; }
+  sync
+  step bench "vfat under Wine: 3,000 files, Quenby.exe and the loop" \
+    bench-win sh -c 'for run in $(seq 0 $(($1 - 1))); do
+        sync && sh "$2" "$3" "$4" /mnt/bench quenby_alive_probe.exe \
+          "E:\engine-$run.m3u" && sync &&
+          sh "$2" "$3" "$4" /mnt/bench quenby_durable_loop.exe \
+            "E:\durable-$run.m3u" || exit 1
+      done' sh "${VM_BENCH_RUNS:-1}" "$(dirname "$0")/wine_stick.sh" \
+    "$windows" "$shipped"
+  umount /mnt/bench
+  mv /tmp/bench-win.img "$results/bench-after-win.img"
 }
 
 order_part() {
   modprobe -q loop; modprobe -q vfat; modprobe -q exfat
   mkdir -p /mnt/order
-  for stick in vfat:order exfat:order-exfat; do
+  for stick in vfat:order exfat:order-exfat vfat:order-win \
+               exfat:order-win-exfat; do
     fs=${stick%%:*} image=$results/${stick#*:}.img
     [ -f "$image" ] || continue
     if ! sh "$(dirname "$0")/fill_stick.sh" "$image" "$fs" ||
@@ -183,8 +205,17 @@ order_part() {
       continue
     fi
     for playlist in album.m3u mix.m3u root.m3u; do
-      step order "$fs: numbering run of $playlist" "order-$fs-$playlist" \
-        "$native/tests/reliability/crash_driver" /mnt/order "$playlist" number
+      case $image in
+        *-win*)
+          step order "$fs: Quenby.exe's numbering run of $playlist" \
+            "order-win-$fs-$playlist" sh "$(dirname "$0")/wine_stick.sh" \
+            "$windows" "$shipped" /mnt/order quenby_alive_probe.exe \
+            "E:\\$playlist" ;;
+        *)
+          step order "$fs: numbering run of $playlist" "order-$fs-$playlist" \
+            "$native/tests/reliability/crash_driver" /mnt/order "$playlist" \
+            number ;;
+      esac
     done
     umount /mnt/order
   done

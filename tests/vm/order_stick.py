@@ -11,13 +11,14 @@
       album.m3u, mix.m3u). The host cannot write exFAT: that image comes
       blank, with IMAGE.seed and its manifest, which the machine copies onto
       it in that order (tests/vm/fill_stick.sh).
-  order_stick.py check IMAGE
+  order_stick.py check IMAGE [--any-order]
       Reads the image after the machine numbered every playlist and
       unmounted it: in each folder the numbered files stand first, in
       playlist order, then the other files as they were copied (the root's
       own playlist standing where it stood); every file whole; nothing of
-      the order step left; fsck finds nothing at all.
-  order_stick.py check-bench IMAGE
+      the order step left; fsck finds nothing at all. With --any-order,
+      the files may stand in any order (a run that could not order them).
+  order_stick.py check-bench IMAGE [--any-order]
       The same of the folders fat_bench's engine runs numbered (engine-N,
       album-N): each holds its numbered files alone, in the order its
       playlist FOLDER.m3u at the root lists them.
@@ -154,13 +155,17 @@ def numbered(tracks):
 
 
 def check_folder(reader, contents, path, tracks, others, subfolders, fixed,
-                 wanted):
+                 wanted, any_order=False):
     """Whether the folder stands in order, whole: one line said. `contents`
     holds every file's bytes by its path on the stick."""
     entries = reader.entries(path)
     files = [n for n, d in entries if not d and n not in fixed]
     leftovers = [n for n, _ in entries if LEFTOVER.match(n)]
     expected = numbered(tracks) + others
+    # Said either way; with `any_order`, not asked for.
+    ordered = files == expected
+    if any_order:
+        files, expected = sorted(files), sorted(expected)
     in_order = files == expected
     wrong = next((i for i, (a, b) in enumerate(zip(files, expected))
                   if a != b), min(len(files), len(expected)))
@@ -171,6 +176,7 @@ def check_folder(reader, contents, path, tracks, others, subfolders, fixed,
     print("  %-10s %4d tracks: %s%s%s%s" % (
         path or "(root)", len(tracks),
         "in playlist order, then %d other files" % len(others)
+        if ordered else "all there, in an order of the driver's"
         if in_order else "OUT OF ORDER from file %d (%s where %s)" % (
             wrong + 1, files[wrong:wrong + 1], expected[wrong:wrong + 1]),
         "" if folders else ", SUBFOLDERS MOVED",
@@ -199,7 +205,7 @@ def fsck_clean(reader):
     return said.returncode == 0 and not extra
 
 
-def check(image):
+def check(image, any_order=False):
     reader = stick.open_stick(image)
     contents = reader.files("")
     passed = True
@@ -212,13 +218,14 @@ def check(image):
                   n not in folder.tracks and n != folder.playlist]
         subfolders = [n[:-1] for n in folder.copied if n.endswith("/")]
         passed &= check_folder(reader, contents, folder.path, folder.tracks,
-                               others, subfolders, {folder.playlist}, wanted)
+                               others, subfolders, {folder.playlist}, wanted,
+                               any_order)
     bonus = all(contents.get(p) == data(p) for p in BONUS)
     print("  Album/Bonus: %s" % ("whole" if bonus else "NOT WHOLE"))
     return passed and bonus and fsck_clean(reader)
 
 
-def check_bench(image):
+def check_bench(image, any_order=False):
     reader = stick.open_stick(image)
     contents = reader.files("")
     passed = True
@@ -229,15 +236,17 @@ def check_bench(image):
                   contents.get(name + ".m3u", b"").decode().splitlines()
                   if line and not line.startswith("#")]
         passed &= check_folder(reader, contents, name, tracks, [], [], (),
-                               lambda n: b"x")
+                               lambda n: b"x", any_order)
     return passed and bool(ran) and fsck_clean(reader)
 
 
 def main():
     args = sys.argv[1:]
-    fs = "vfat"
+    fs, any_order = "vfat", False
     if args[2:] == ["--fs", "exfat"] and args[:1] == ["make"]:
         fs, args = "exfat", args[:2]
+    if args[2:] == ["--any-order"] and args[0] in ("check", "check-bench"):
+        any_order, args = True, args[:2]
     if len(args) != 2 or args[0] not in ("make", "check", "check-bench"):
         print(__doc__, file=sys.stderr)
         return 2
@@ -245,7 +254,9 @@ def main():
     if action == "make":
         make(image, fs)
         return 0
-    return 0 if (check if action == "check" else check_bench)(image) else 1
+    if action == "check":
+        return 0 if check(image, any_order) else 1
+    return 0 if check_bench(image, any_order) else 1
 
 
 if __name__ == "__main__":

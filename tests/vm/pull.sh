@@ -9,9 +9,12 @@
 # step). What the machine had not written to the image by then is lost, as
 # on a stick pulled from the computer. An exFAT IMAGE comes blank: first the
 # files of IMAGE.seed are copied onto it in the order its manifest lists
-# them, as a user fills a stick, and put on it by an unmount.
+# them, as a user fills a stick, and put on it by an unmount. OPTIONS
+# "windows": mounted with defaults, numbered by the shipped Quenby.exe under
+# Wine through its dialog (tests/vm/wine_stick.sh).
 #
-#   pull.sh NATIVE_BUILD IMAGE FS OPTIONS WHEN MARKER [CONTROL_IMAGE]
+#   pull.sh NATIVE_BUILD WINDOWS_TEST_BUILD SHIPPED_EXE IMAGE FS OPTIONS WHEN
+#           MARKER [CONTROL_IMAGE]
 #
 # Before the reset it writes MARKER (on the shared folder, so it survives):
 # the reset is planned, and the harness tells it from a machine that died.
@@ -19,10 +22,14 @@
 # was written back: "kept.txt" is synced before the run, "unsynced.txt" is
 # written, not synced, just before the reset.
 set -u
-native=$1 image=$2 fs=$3 options=$4 when=$5 marker=$6 control=${7:-}
+native=$1 windows=$2 shipped=$3
+shift 3
+image=$1 fs=$2 options=$3 when=$4 marker=$5 control=${6:-}
 rm -f "$marker"
 modprobe -q loop; modprobe -q "$fs"
 mkdir -p /mnt/stick /mnt/control
+runner=linux
+[ "$options" != windows ] || runner=windows options=defaults
 mode=rw
 [ "$options" = defaults ] || mode=rw,$options
 sh "$(dirname "$0")/fill_stick.sh" "$image" "$fs" "$options" || exit 1
@@ -44,8 +51,13 @@ fi
 
 start=$(date +%s.%N)
 # The user picks the playlist on the stick; the log lands beside it.
-"$native/tests/reliability/crash_driver" /mnt/stick car.m3u number \
-  > /dev/null 2>&1
+if [ $runner = windows ]; then
+  sh "$(dirname "$0")/wine_stick.sh" "$windows" "$shipped" /mnt/stick \
+    quenby_alive_probe.exe 'E:\car.m3u' number > /dev/null 2>&1
+else
+  "$native/tests/reliability/crash_driver" /mnt/stick car.m3u number \
+    > /dev/null 2>&1
+fi
 status=$?
 # With WHEN a moment, only a run that ended before it gets here.
 [ -z "$control" ] || echo unsynced > /mnt/control/unsynced.txt

@@ -3,8 +3,11 @@
 // entries whose file is missing (each rename fails and is logged), and while
 // the run goes on sends the dialog WM_NULL every 100 ms, as Windows' checks
 // do, and asks IsHungAppWindow. Prints one line of figures.
+// Given a PLAYLIST instead, runs it from its own folder, as a user who picks
+// it on a stick, in MODE "number" (the default) or "remove", and prints
+// what the message box said too (make test-vm's runs under Wine).
 //
-//   quenby_alive_probe [ENTRIES]     (default 1000000)
+//   quenby_alive_probe [ENTRIES | PLAYLIST [MODE]]   (default 1000000)
 #include <windows.h>
 
 #include <stdio.h>
@@ -17,13 +20,20 @@
 using namespace quenby;
 
 int main(int argc, char** argv) {
-  int entries = argc > 1 ? atoi(argv[1]) : 1000000;
+  std::string given = argc > 1 ? argv[1] : "1000000";
+  int entries = atoi(given.c_str());
+  bool removal = argc > 2 && std::string(argv[2]) == "remove";
   TempDir dir;
-  std::string playlist = dir.path() + "\\list.m3u";
-  WriteFile(playlist, FailingPlaylist(entries));
+  std::string playlist = dir.path() + "\\list.m3u", folder = dir.path();
+  if (given.find('\\') != std::string::npos) {
+    playlist = given;
+    folder = given.substr(0, given.find_last_of('\\') + 1);
+  } else {
+    WriteFile(playlist, FailingPlaylist(entries));
+  }
 
   PROCESS_INFORMATION process = {};
-  HWND dialog = StartQuenby(dir.path(), &process);
+  HWND dialog = StartQuenby(folder, &process);
   if (!dialog) {
     fprintf(stderr, "quenby_alive_probe: the dialog did not come\n");
     return 1;
@@ -32,7 +42,8 @@ int main(int argc, char** argv) {
   SendMessageA(dialog, RegisterWindowMessageA("TaskbarButtonCreated"), 0, 0);
   SendMessageA(GetDlgItem(dialog, IDC_PATH), WM_SETTEXT, 0,
                reinterpret_cast<LPARAM>(playlist.c_str()));
-  SendMessageA(GetDlgItem(dialog, IDC_NUMBER_MODE), BM_CLICK, 0, 0);
+  SendMessageA(GetDlgItem(dialog, removal ? IDC_RESTORE_MODE : IDC_NUMBER_MODE),
+               BM_CLICK, 0, 0);
   // Posted: a run that holds the dialog's thread is measured too.
   PostMessageA(GetDlgItem(dialog, IDC_RUN), BM_CLICK, 0, 0);
 
@@ -50,16 +61,25 @@ int main(int argc, char** argv) {
     if (!box && spent < 100) Sleep(100 - spent);
   }
   DWORD run_ms = GetTickCount() - start;
+  std::string said;
+  for (HWND text = box ? FindWindowExA(box, nullptr, "Static", nullptr)
+                       : nullptr;
+       text; text = FindWindowExA(box, text, "Static", nullptr))
+    said += WindowText(text);
   if (box)
     PostMessageA(FindWindowExA(box, nullptr, "Button", nullptr), BM_CLICK, 0,
                  0);
 
+  if (playlist == given)
+    printf("%s: ", playlist.c_str());
+  else
+    printf("%d failing entries: ", entries);
   printf(
-      "%d failing entries: run until its message box %.1f s; %d WM_NULL "
-      "probes, longest wait %.1f ms, %d not answered within %lu ms; "
-      "IsHungAppWindow %s\n",
-      entries, run_ms / 1000.0, seen.probes, seen.longest_ms, seen.late,
-      kLimitMs, seen.hung ? "true at least once" : "never true");
+      "run until its message box %.1f s; %d WM_NULL probes, longest wait "
+      "%.1f ms, %d not answered within %lu ms; IsHungAppWindow %s; "
+      "message \"%s\"\n",
+      run_ms / 1000.0, seen.probes, seen.longest_ms, seen.late, kLimitMs,
+      seen.hung ? "true at least once" : "never true", said.c_str());
 
   // Exit, once the run's thread lets the dialog take input again.
   for (DWORD waited = 0; !IsWindowEnabled(dialog) && waited < kPatience;

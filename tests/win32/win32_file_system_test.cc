@@ -435,6 +435,16 @@ TEST(Win32SlotsTest, MovesNeverReplaceAndOnlyEmptyFilesAreRemoved) {
   std::vector<SlotFolder::Entry> staged;
   EXPECT_TRUE(Win32Slots(&folder, false).HasStaging());
   EXPECT_TRUE(slots.List(true, &staged) && staged.size() == 4);
+  // The mark file, made first, listed after a file: listed by name (NTFS,
+  // Wine), not in slot order.
+  CreateDirectoryA("N", nullptr);
+  WriteFile("N\\a.mp3", "a");
+  OpenFolder other;
+  ASSERT_TRUE(other.Open(L"N\\"));
+  Win32Slots tagged(&other, true);
+  EXPECT_TRUE(tagged.MakeStaging() && tagged.MoveOut("a.mp3") &&
+              tagged.List(true, &staged));
+  EXPECT_FALSE(tagged.ListsInSlotOrder());
 }
 
 }  // namespace
