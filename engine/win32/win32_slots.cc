@@ -127,7 +127,16 @@ bool OpenFolder::Flush() const {
 
 bool ListFolder(const OpenFolder& folder, std::vector<ListedEntry>* entries) {
   entries->clear();
-  if (ListByHandle(folder.handle(), entries)) return true;
+  // A handle of its own each time: Wine keeps what a handle listed first
+  // for the handle's life, restarts included, and the step lists a folder
+  // again after its moves.
+  const std::wstring& path = folder.path();
+  HANDLE handle = CreateFileW(path.empty() ? L"." : path.c_str(), GENERIC_READ,
+                              kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  bool listed = handle != INVALID_HANDLE_VALUE && ListByHandle(handle, entries);
+  if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+  if (listed) return true;
   // A system without the handle's listing: names alone, no ids.
   entries->clear();
   return ListByName(folder.path(), entries);

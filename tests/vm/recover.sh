@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs inside the emulated machine (scripts/test-vm.sh starts it there), in
 # one boot after the pulls during the order step: the user's next run on
-# each pulled stick. LIST holds lines "IMAGE FS OPTIONS MODE RUNNER": IMAGE,
+# each pulled stick. LIST holds lines "IMAGE FS OPTIONS MODE RUNNER ...": IMAGE,
 # a copy of a pulled stick, is mounted through the kernel's FS (vfat or
 # exfat) with OPTIONS ("windows" stands for defaults), its playlist run with
 # MODE ("number" or "remove") by RUNNER ("linux", or "windows": the shipped
@@ -13,7 +13,7 @@ set -u
 native=$1 windows=$2 shipped=$3 list=$4
 modprobe -q loop; modprobe -q vfat; modprobe -q exfat
 mkdir -p /mnt/stick
-while read -r image fs options mode runner; do
+while read -r image fs options mode runner _; do
   mode_options=rw
   case $options in defaults|windows) ;; *) mode_options=rw,$options ;; esac
   if ! mount -t "$fs" -o "loop,$mode_options" "$image" /mnt/stick; then
