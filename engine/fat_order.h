@@ -31,9 +31,10 @@ namespace quenby {
 // give their folders.
 constexpr char kStagingName[] = "QUENBY.$$$";
 
-// An empty file of this name in the staging folder marks it as ours where
-// the folder can carry no attributes (exFAT on Linux, FAT under Wine). The
-// step never moves it.
+// An empty file of this name in the staging folder marks it as ours: the
+// Linux program writes it on both file systems, the Windows one where the
+// folder keeps no attributes (exFAT, FAT under Wine). The step never moves
+// it.
 constexpr char kStagingMarkName[] = "QUENBY.TAG";
 
 // Whether `name` is one of the step's placeholders ("QNB00001.$$$").
