@@ -232,9 +232,9 @@ pull() {
       >> "$results/results.txt"
     return
   fi
-  # Windows' calls under Wine tell no slot order: any order there.
+  # Windows' calls under Wine tell no slot order, nor write the summary.
   any=
-  [ "$options" != windows ] || any=--any-order
+  [ "$options" != windows ] || any=--windows
   figures=$(python3 tests/vm/stick.py check "$image" "$check" \
               --files $pull_files $any)
   verdict=$?
@@ -308,7 +308,8 @@ case " $parts " in
       while read -r image fs options mode runner record; do
         tag=$(basename "$image" .img)
         any=
-        [ "$runner" != windows ] && [ "$record" = staged ] || any=--any-order
+        [ "$record" = staged ] || any=--any-order
+        [ "$runner" != windows ] || any=--windows
         figures=$(python3 tests/vm/stick.py check "$image" "$mode" \
                     --files $pull_files $any)
         verdict=$?
