@@ -360,13 +360,14 @@ STAGING_MARK = "QUENBY.TAG"
 # gone, whether the order step may have left its staging folder and
 # placeholders, and whether the hint of free clusters may lag. "order":
 # pulled during the order step; "number", "remove": a run of that kind on a
-# copy of such a stick, which finishes the step first.
+# copy of such a stick, which finishes the step first (the hint may still
+# count a cluster that the pull left in no file, which fsck frees).
 READINGS = {  # numbered, in order, log gone, step left, free count
     "end": (True, True, True, False, False),
     "during": (None, False, False, False, True),
     "order": (True, False, False, True, True),
-    "number": (True, True, False, False, False),
-    "remove": (False, False, True, False, False),
+    "number": (True, True, False, False, True),
+    "remove": (False, False, True, False, True),
 }
 
 
