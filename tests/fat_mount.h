@@ -134,8 +134,13 @@ class FatMount {
     for (const auto& process :
          std::filesystem::directory_iterator("/proc", error)) {
       std::ifstream in(process.path() / "cmdline", std::ios::binary);
-      std::string command((std::istreambuf_iterator<char>(in)),
-                          std::istreambuf_iterator<char>());
+      std::string command;
+      try {
+        command.assign(std::istreambuf_iterator<char>(in),
+                       std::istreambuf_iterator<char>());
+      } catch (const std::ios_base::failure&) {
+        continue;  // It ended while read ("No such process").
+      }
       if (command.rfind("fusefat", 0) == 0 &&
           command.find(image_) != std::string::npos)
         return true;
