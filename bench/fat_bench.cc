@@ -25,6 +25,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/vfs.h>
 #include <unistd.h>
 
@@ -252,6 +253,24 @@ std::string FileSystemName(const std::string& dir) {
   return text;
 }
 
+// How many flush requests the block device that holds `dir` has done, or
+// -1 where it does not say: the 16th field of its stat file (the kernel's
+// block/stat.rst). A flush is what a stick pays most for.
+long long FlushRequests(const std::string& dir) {
+  struct stat info;
+  if (stat(dir.c_str(), &info) != 0) return -1;
+  char path[64];
+  snprintf(path, sizeof path, "/sys/dev/block/%u:%u/stat", major(info.st_dev),
+           minor(info.st_dev));
+  FILE* in = fopen(path, "r");
+  if (!in) return -1;
+  long long field = 0, flushes = -1;
+  for (int i = 0; i < 16 && fscanf(in, "%lld", &field) == 1; ++i)
+    if (i == 15) flushes = field;
+  fclose(in);
+  return flushes;
+}
+
 // Makes the folder and its playlist; false, said why, when it cannot.
 bool Prepare(const Folder& folder, const std::string& playlist) {
   if (MakeFiles(folder) && WritePlaylist(folder, playlist)) return true;
@@ -278,7 +297,7 @@ int Main(const Options& options) {
   }
   const char* sides[] = {"engine", "durable", "plain"};
   const bool exfat = OnExfat();
-  std::vector<double> times[3], order_steps;
+  std::vector<double> times[3], order_steps, flushes[3];
   bool all_renamed = true;
   for (int run = 0; run < options.runs; ++run) {
     for (int turn = 0; turn < 3; ++turn) {
@@ -300,7 +319,11 @@ int Main(const Options& options) {
         work = [&] { DurableLoop(folder, exfat); };
       else
         work = [&] { PlainLoop(folder); };
+      long long before = FlushRequests(".");
       times[side].push_back(Measure(work).wall);
+      long long after = FlushRequests(".");
+      if (before >= 0 && after >= before)
+        flushes[side].push_back(1.0 * (after - before) / options.files);
       if (side == 0) order_steps.push_back(order);
       printf("  run %d: %-7s %8.2f s", run + 1, sides[side],
              times[side].back());
@@ -347,6 +370,11 @@ int Main(const Options& options) {
   printf("  numbering part / durable loop   %8.2f (target: within 1.10)\n",
          Ratio(numbering_part, durable));
   printf("  durable / plain loop            %8.2f\n", Ratio(durable, plain));
+  if (!flushes[0].empty() && !flushes[1].empty() && !flushes[2].empty())
+    printf(
+        "  flush requests per file         %8.2f engine, %.2f durable "
+        "loop, %.2f plain loop\n",
+        Median(flushes[0]), Median(flushes[1]), Median(flushes[2]));
   if (!album_runs.empty()) {
     std::vector<double> without;
     for (size_t i = 0; i < album_runs.size(); ++i)

@@ -181,11 +181,21 @@ bench_part() {
       return; }
   sync
   step bench "vfat under Wine: 3,000 files, Quenby.exe and the loop" \
-    bench-win sh -c 'for run in $(seq 0 $(($1 - 1))); do
-        sync && sh "$2" "$3" "$4" /mnt/bench quenby_alive_probe.exe \
-          "E:\engine-$run.m3u" && sync &&
-          sh "$2" "$3" "$4" /mnt/bench quenby_durable_loop.exe \
-            "E:\durable-$run.m3u" || exit 1
+    bench-win sh -c '
+      # The flush requests of the stick, field 16 of its block stat file.
+      flushes() {
+        awk "{ print \$16 }" "/sys/dev/block/$(stat -c %Hd:%Ld /mnt/bench)/stat"
+      }
+      timed() {
+        before=$(flushes)
+        sh "$2" "$3" "$4" /mnt/bench "$5" "$6" || exit 1
+        awk -v a="$before" -v b="$(flushes)" "BEGIN {
+          printf \"  flush requests per file: %.2f\\n\", (b - a) / 3000 }"
+      }
+      for run in $(seq 0 $(($1 - 1))); do
+        sync && timed "$@" quenby_alive_probe.exe "E:\engine-$run.m3u" &&
+          sync && timed "$@" quenby_durable_loop.exe "E:\durable-$run.m3u" ||
+          exit 1
       done' sh "${VM_BENCH_RUNS:-1}" "$(dirname "$0")/wine_stick.sh" \
     "$windows" "$shipped"
   umount /mnt/bench
