@@ -14,6 +14,7 @@
 #include "name_readings.h"
 #include "text_encoding.h"
 #include "wide_names.h"
+#include "win32_slots.h"
 
 namespace quenby {
 
@@ -242,15 +243,12 @@ bool Win32FileSystem::Delete(const std::string& name) {
   // the user may flush it (with write access to it). Under Wine on Linux
   // vfat that is all that writes it before the stick may be pulled.
   size_t end = name.find_last_of("\\/");
-  std::string folder = end == std::string::npos ? "." : name.substr(0, end + 1);
-  HANDLE handle =
-      CreateFileA(folder.c_str(), GENERIC_READ | GENERIC_WRITE,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle != INVALID_HANDLE_VALUE) {
-    FlushFileBuffers(handle);
-    CloseHandle(handle);
-  }
+  std::wstring path;
+  OpenFolder folder;
+  if (ToWide(CP_ACP, end == std::string::npos ? "" : name.substr(0, end + 1),
+             &path) &&
+      folder.Open(path))
+    folder.Flush();
   return true;
 }
 

@@ -12,21 +12,32 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE |
 constexpr DWORD kStagingMark = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 const std::wstring& StagingPart() {
-  static const std::wstring part = L"QUENBY.$$$\\";
+  static const std::wstring part =
+      std::wstring(kStagingName, kStagingName + sizeof kStagingName - 1) +
+      L"\\";
   return part;
 }
 
 bool IsDots(const std::wstring& name) { return name == L"." || name == L".."; }
 
-// Flushes the file at `path` through a handle of its own; false when it
-// cannot be opened for writing, which a flush needs.
-bool FlushFile(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+// A handle on the file at `path` for writing, which a flush needs.
+HANDLE OpenForFlush(const std::wstring& path) {
+  return CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Flushes and closes `file`; false where it was not open or the flush
+// failed.
+bool FlushAndClose(HANDLE file) {
   if (file == INVALID_HANDLE_VALUE) return false;
   bool flushed = FlushFileBuffers(file) != 0;
   CloseHandle(file);
   return flushed;
+}
+
+// Flushes the file at `path` through a handle of its own.
+bool FlushFile(const std::wstring& path) {
+  return FlushAndClose(OpenForFlush(path));
 }
 
 // A read-only file takes no write handle: it loses the attribute for as long
@@ -39,13 +50,9 @@ bool FlushReadOnlyFile(const std::wstring& path) {
       (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
       !SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY))
     return false;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = OpenForFlush(path);
   SetFileAttributesW(path.c_str(), attributes);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  bool flushed = FlushFileBuffers(file) != 0;
-  CloseHandle(file);
-  return flushed;
+  return FlushAndClose(file);
 }
 
 bool ListByHandle(HANDLE folder, std::vector<ListedEntry>* entries) {
@@ -94,18 +101,21 @@ bool ListByName(const std::wstring& folder, std::vector<ListedEntry>* entries) {
 
 }  // namespace
 
+HANDLE OpenPath(const std::wstring& path, DWORD access) {
+  return CreateFileW(path.empty() ? L"." : path.c_str(), access, kShareAll,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                     nullptr);
+}
+
 bool OpenFolder::Open(const std::wstring& path) {
   Close();
   path_ = path;
-  const wchar_t* name = path.empty() ? L"." : path.c_str();
   // Write access only flushes; a folder the user may only read is listed.
   writable_ = true;
-  handle_ = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  handle_ = OpenPath(path, GENERIC_READ | GENERIC_WRITE);
   if (handle_ == INVALID_HANDLE_VALUE) {
     writable_ = false;
-    handle_ = CreateFileW(name, GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    handle_ = OpenPath(path, GENERIC_READ);
   }
   BY_HANDLE_FILE_INFORMATION info;
   if (handle_ != INVALID_HANDLE_VALUE &&
@@ -130,10 +140,7 @@ bool ListFolder(const OpenFolder& folder, std::vector<ListedEntry>* entries) {
   // A handle of its own each time: Wine keeps what a handle listed first
   // for the handle's life, restarts included, and the step lists a folder
   // again after its moves.
-  const std::wstring& path = folder.path();
-  HANDLE handle = CreateFileW(path.empty() ? L"." : path.c_str(), GENERIC_READ,
-                              kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = OpenPath(folder.path(), GENERIC_READ);
   bool listed = handle != INVALID_HANDLE_VALUE && ListByHandle(handle, entries);
   if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
   if (listed) return true;

@@ -18,6 +18,10 @@
 
 namespace quenby {
 
+// A handle on the file or folder at `path` ("." where it is empty), shared
+// with every other opener; INVALID_HANDLE_VALUE where it cannot be opened.
+HANDLE OpenPath(const std::wstring& path, DWORD access);
+
 // A folder open for the stick's work: its path as names are joined to it
 // (empty, or ending in a separator), and a handle that lists it and, where
 // the user may write it, flushes it.

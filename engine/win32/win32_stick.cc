@@ -9,17 +9,11 @@ namespace quenby {
 
 namespace {
 
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE |
-                            FILE_SHARE_DELETE;
-
 // The volume serial number and file index of what `path` names, file or
 // folder; with `directory`, whether it is a folder.
 bool Identify(const std::wstring& path, uint32_t* volume, uint64_t* index,
               bool* directory = nullptr) {
-  HANDLE handle = CreateFileW(path.empty() ? L"." : path.c_str(),
-                              FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                              nullptr);
+  HANDLE handle = OpenPath(path, FILE_READ_ATTRIBUTES);
   if (handle == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info;
   bool known = GetFileInformationByHandle(handle, &info) != 0;
